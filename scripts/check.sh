@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# From a bare Debian machine: installs what is missing, builds with warnings as errors and runs
+# every test. With --sanitize the same suite runs in a second build (build-asan) under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup-debian.sh
+
+if [[ ${1:-} == --sanitize ]]; then
+    export BUILD_DIR=build-asan BUILD_TYPE=Debug
+    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    scripts/build.sh -DZK_WERROR=ON -DZK_SANITIZE=ON -DZK_BENCHMARKS=OFF
+else
+    export BUILD_DIR=build
+    scripts/build.sh -DZK_WERROR=ON
+fi
+
+ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$(nproc)" --timeout 300

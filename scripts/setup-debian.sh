@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Zirkelon needs to build, test and run; does nothing when all are
+# present. Uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config clang-format
+    qt6-base-dev qt6-multimedia-dev libcups2-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # Sound and print servers for the tests of the real audio output and printing.
+    pulseaudio pulseaudio-utils cups cups-client cups-bsd
+    # Fonts for the pictures (staff notation, waveform captions) and screenshots.
+    fonts-dejavu-core
+    locales
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+echo "Installiere fehlende Pakete: ${missing[*]}"
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,69 @@
+#include "app/cli/cli.h"
+
+#include "app/version.h"
+#include "support/errors.h"
+
+namespace zk::cli {
+
+const QList<Command>& Commands() {
+    static const QList<Command> commands = {
+        {QStringLiteral("eval"), QStringLiteral("eval AUSDRUCK"),
+         QStringLiteral("berechnet einen Rechenausdruck wie \"3/4\" oder \"440*2^(7/12)\""),
+         EvalCommand},
+    };
+    return commands;
+}
+
+QString VersionText() {
+    return QStringLiteral("Zirkelon %1 (Stand %2)\n")
+        .arg(QLatin1String(kVersion), QLatin1String(kBuildDate));
+}
+
+QString HelpText() {
+    QString text = QStringLiteral(
+        "Zirkelon - reine Stimmung hören und berechnen\n"
+        "\n"
+        "Aufruf:\n"
+        "  zirkelon                 startet das Programm mit seinen Fenstern\n"
+        "  zirkelon BEFEHL ...      arbeitet ohne Fenster auf der Kommandozeile\n"
+        "  zirkelon --help          zeigt diese Hilfe\n"
+        "  zirkelon --version       zeigt die Version\n"
+        "\n"
+        "Befehle:\n");
+    for (const Command& command : Commands()) {
+        text += QStringLiteral("  %1\n      %2\n").arg(command.usage, command.summary);
+    }
+    text += QStringLiteral(
+        "\n"
+        "Zahlen werden mit dem Dezimaltrennzeichen der Spracheinstellung geschrieben\n"
+        "(LC_ALL, LC_NUMERIC, LANG): unter deutscher Einstellung \"1,5\", sonst \"1.5\".\n"
+        "Rückgabewert: 0 bei Erfolg, 1 bei fehlerhafter Eingabe, 2 bei falschem Aufruf.\n");
+    return text;
+}
+
+int Run(const QStringList& args, Io& io) {
+    if (args.isEmpty() || args.first() == u"--help" || args.first() == u"-h") {
+        io.out += HelpText();
+        return kExitOk;
+    }
+    if (args.first() == u"--version") {
+        io.out += VersionText();
+        return kExitOk;
+    }
+    for (const Command& command : Commands()) {
+        if (command.name == args.first()) {
+            try {
+                return command.run(args.mid(1), io);
+            } catch (const Error& error) {
+                // One place reports every error a command did not expect.
+                io.err += error.message() + u'\n';
+                return kExitUserError;
+            }
+        }
+    }
+    io.err += QStringLiteral("Unbekannter Befehl \"%1\". \"zirkelon --help\" zeigt alle Befehle.\n")
+                  .arg(args.first());
+    return kExitUsage;
+}
+
+} // namespace zk::cli

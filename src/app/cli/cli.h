@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The command line: `zirkelon COMMAND …` runs the program's core without windows, sound or
+// questions. Each command reads its arguments, writes its result to `out` and German messages to
+// `err`, and returns the exit status.
+
+namespace zk::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUserError = 1; // bad input: a German message on stderr
+inline constexpr int kExitUsage = 2;     // wrong usage: unknown command or option, missing argument
+
+struct Io {
+    QString out;
+    QString err;
+    // Bytes written to standard input for commands that read "-" (tests fill it).
+    std::function<QByteArray()> readStdin;
+};
+
+struct Command {
+    QString name;
+    QString usage;   // "eval AUSDRUCK"
+    QString summary; // one German line for --help
+    std::function<int(const QStringList& args, Io& io)> run;
+};
+
+// Every command of the program, in the order --help lists them.
+const QList<Command>& Commands();
+
+// Runs the command line `args` (without the program name). Empty `args` is not handled here: it
+// starts the desktop program.
+int Run(const QStringList& args, Io& io);
+
+QString HelpText();
+QString VersionText();
+
+// The commands, one function each; they live in their own files.
+int EvalCommand(const QStringList& args, Io& io);
+
+} // namespace zk::cli

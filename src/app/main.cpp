@@ -1,0 +1,39 @@
+#include "app/cli/cli.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+void Write(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // The command line needs no display: a core application reads the locale and the paths.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zirkelon"));
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+
+    zk::cli::Io io;
+    io.readStdin = [] {
+        QByteArray bytes;
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+            bytes.append(buffer, static_cast<qsizetype>(n));
+        }
+        return bytes;
+    };
+    const int status = zk::cli::Run(args, io);
+    Write(stdout, io.out);
+    Write(stderr, io.err);
+    return status;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// The expression evaluator: numeric fields accept small arithmetic expressions ("3/4",
+// "440*3/2", "2^(7/12)", "si_30"). It is a recursive splitter: each level splits the text at the
+// loosest-binding operator outside parentheses (the rightmost one, so chains read left to
+// right) and evaluates both sides; texts without an operator are functions, parentheses, "Pi",
+// "x" or numbers in the locale's notation.
+
+namespace zk {
+
+// Longest text (after blank removal) and deepest recursion the evaluator accepts; beyond them it
+// reports a MathError instead of exhausting time or the stack.
+inline constexpr int kMaxExpressionLength = 4000;
+inline constexpr int kMaxExpressionDepth = 400;
+
+// Value of `text` with the variable "x" bound to `x`. Throws MathError "Fehler:Fehler in <text>"
+// naming the whole expression (blanks removed, "0" put before a leading minus).
+long double EvaluateWithX(const QString& text, long double x);
+
+// EvaluateWithX(text, 0).
+long double Evaluate(const QString& text);
+
+// Evaluate(text), or 0 when the text cannot be evaluated. Never throws.
+long double EvaluateOrZero(const QString& text);
+
+} // namespace zk

@@ -1,0 +1,127 @@
+#include "support/program_files.h"
+
+#include "support/ansi_codec.h"
+#include "support/errors.h"
+#include "support/text_helpers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace zk {
+
+namespace {
+
+QString WithSlash(const QString& dir) { return dir.endsWith(u'/') ? dir : dir + u'/'; }
+
+QString ExecutableDir() {
+    if (QCoreApplication::instance() != nullptr) {
+        return QCoreApplication::applicationDirPath();
+    }
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(u'/', 0, -2);
+}
+
+} // namespace
+
+QString ProgramDir() {
+    const QString home = qEnvironmentVariable("ZIRKELON_HOME");
+    if (!home.isEmpty()) {
+        QDir().mkpath(home);
+        return WithSlash(QDir(home).absolutePath());
+    }
+    const QString exeDir = ExecutableDir();
+    if (!exeDir.isEmpty() && QFileInfo(exeDir).isWritable()) {
+        return WithSlash(exeDir);
+    }
+    QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (data.isEmpty()) {
+        data = QDir::homePath() + QStringLiteral("/.local/share/zirkelon");
+    }
+    QDir().mkpath(data);
+    return WithSlash(data);
+}
+
+std::optional<QString> ReadTextFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return DecodeFileText(file.readAll());
+}
+
+QStringList SplitLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            lines.append(text.mid(start, i - start));
+            if (c == u'\r' && i + 1 < size && text.at(i + 1) == u'\n') {
+                ++i;
+            }
+            start = i + 1;
+        }
+    }
+    if (start < size) {
+        lines.append(text.mid(start));
+    }
+    return lines;
+}
+
+std::optional<QStringList> ReadTextLines(const QString& path) {
+    const auto text = ReadTextFile(path);
+    if (!text) {
+        return std::nullopt;
+    }
+    return SplitLines(*text);
+}
+
+void WriteTextFile(const QString& path, const QString& text) {
+    QSaveFile file(path);
+    const auto fail = [&](const QString& reason) {
+        throw FileError(
+            QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2").arg(path, reason));
+    };
+    if (!file.open(QIODevice::WriteOnly)) {
+        fail(file.errorString());
+    }
+    const QByteArray bytes = EncodeFileText(text);
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        fail(reason);
+    }
+    if (!file.commit()) {
+        fail(file.errorString());
+    }
+}
+
+void WriteTextLines(const QString& path, const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines) {
+        text += line;
+        text += QStringLiteral("\r\n");
+    }
+    WriteTextFile(path, text);
+}
+
+QString ReadLastFileName(const QString& iniPath) {
+    const auto lines = ReadTextLines(iniPath);
+    if (!lines) {
+        return ProgramDir() + QStringLiteral("file1");
+    }
+    if (lines->isEmpty()) {
+        return ProgramDir();
+    }
+    return Trim(lines->first());
+}
+
+void WriteLastFileName(const QString& iniPath, const QString& fileName) {
+    WriteTextLines(iniPath, {fileName});
+}
+
+} // namespace zk

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The program's own folder and its plain text files (settings, histories, temperament list,
+// piece files). Texts are Windows-1252 on disk unless a character does not fit (then UTF-8);
+// lines end with CR LF when written, and CR LF, CR or LF when read.
+
+namespace zk {
+
+// Folder of the program's files, ending with "/": $ZIRKELON_HOME when set; otherwise the folder of
+// the executable when it is writable; otherwise the per-user application data folder. Created when
+// missing.
+QString ProgramDir();
+
+// The whole text of a file, or empty when it cannot be read.
+std::optional<QString> ReadTextFile(const QString& path);
+
+// The lines of a file; a line break at the very end does not start another line.
+std::optional<QStringList> ReadTextLines(const QString& path);
+
+// Splits a text into lines at CR LF, CR or LF.
+QStringList SplitLines(const QString& text);
+
+// Replaces the file by `text`, all or nothing. Throws FileError with a German message.
+void WriteTextFile(const QString& path, const QString& text);
+
+// Replaces the file by the lines, each ended by CR LF, all or nothing. Throws FileError.
+void WriteTextLines(const QString& path, const QStringList& lines);
+
+// The remembered file name of a one-line settings file: its first line trimmed; ProgramDir() for an
+// empty file; ProgramDir() + "file1" when the file cannot be read.
+QString ReadLastFileName(const QString& iniPath);
+
+// Replaces the settings file by one line holding `fileName`. Throws FileError.
+void WriteLastFileName(const QString& iniPath, const QString& fileName);
+
+} // namespace zk
