@@ -27,7 +27,9 @@ QString ErrorMessage(const QString& text) {
 // Thrown inside one level; the level's own catch turns it into the message naming its text.
 struct LevelFailure {};
 
-[[noreturn]] void Fail() { throw LevelFailure{}; }
+[[noreturn]] void Fail() {
+    throw LevelFailure{};
+}
 
 long double Checked(long double value) {
     if (!std::isfinite(value)) {
@@ -137,28 +139,44 @@ long double ApplyFunction(const QString& name, long double a) {
         return Checked(std::sin(v) / c);
     };
     const long double toDegrees = 180 / kPi;
-    if (name == u"sin") return Checked(std::sin(a));
-    if (name == u"cos") return Checked(std::cos(a));
-    if (name == u"tan") return tangent(a);
-    if (name == u"si_") return Checked(std::sin(a * kDegree));
-    if (name == u"co_") return Checked(std::cos(a * kDegree));
-    if (name == u"ta_") return tangent(a * kDegree);
-    if (name == u"atn") return std::atan(a);
-    if (name == u"asn") return arcSine(a);
-    if (name == u"acs") return arcCosine(a);
-    if (name == u"at_") return std::atan(a) * toDegrees;
-    if (name == u"as_") return arcSine(a) * toDegrees;
-    if (name == u"ac_") return arcCosine(a) * toDegrees;
-    if (name == u"abs") return std::fabs(a);
-    if (name == u"exp") return Checked(std::exp(a));
+    if (name == u"sin")
+        return Checked(std::sin(a));
+    if (name == u"cos")
+        return Checked(std::cos(a));
+    if (name == u"tan")
+        return tangent(a);
+    if (name == u"si_")
+        return Checked(std::sin(a * kDegree));
+    if (name == u"co_")
+        return Checked(std::cos(a * kDegree));
+    if (name == u"ta_")
+        return tangent(a * kDegree);
+    if (name == u"atn")
+        return std::atan(a);
+    if (name == u"asn")
+        return arcSine(a);
+    if (name == u"acs")
+        return arcCosine(a);
+    if (name == u"at_")
+        return std::atan(a) * toDegrees;
+    if (name == u"as_")
+        return arcSine(a) * toDegrees;
+    if (name == u"ac_")
+        return arcCosine(a) * toDegrees;
+    if (name == u"abs")
+        return std::fabs(a);
+    if (name == u"exp")
+        return Checked(std::exp(a));
     if (name == u"wur") {
         if (a < 0) {
             Fail();
         }
         return std::sqrt(a);
     }
-    if (name == u"int") return std::trunc(a);
-    if (name == u"rou") return std::trunc(Checked(a + 0.5L));
+    if (name == u"int")
+        return std::trunc(a);
+    if (name == u"rou")
+        return std::trunc(Checked(a + 0.5L));
     Fail();
 }
 
@@ -216,9 +234,12 @@ private:
             }
             const long double left = Value(s.left(p), depth + 1);
             const long double right = Value(s.mid(p + 1), depth + 1);
-            if (op == u'+') return Checked(left + right);
-            if (op == u'-') return Checked(left - right);
-            if (op == u'*' || op == QChar(0x00B7)) return Checked(left * right);
+            if (op == u'+')
+                return Checked(left + right);
+            if (op == u'-')
+                return Checked(left - right);
+            if (op == u'*' || op == QChar(0x00B7))
+                return Checked(left * right);
             if (op == u'/') {
                 if (right == 0) {
                     Fail();
@@ -265,7 +286,9 @@ long double EvaluateWithX(const QString& text, long double x) {
     return Evaluator(x).Value(text, 0);
 }
 
-long double Evaluate(const QString& text) { return EvaluateWithX(text, 0); }
+long double Evaluate(const QString& text) {
+    return EvaluateWithX(text, 0);
+}
 
 long double EvaluateOrZero(const QString& text) {
     try {

@@ -13,7 +13,9 @@ namespace {
 const QString kPowerMessage = QStringLiteral("Potenzieren");
 const QString kArithmeticMessage = QStringLiteral("Rechenfehler");
 
-long double FractionalPart(long double x) { return x - std::trunc(x); }
+long double FractionalPart(long double x) {
+    return x - std::trunc(x);
+}
 
 } // namespace
 
@@ -42,8 +44,8 @@ long double RealGcd(long double p, long double q) {
     // Iterative form of Euclid's algorithm; exact integer arithmetic once both values fit.
     for (int guard = 0; guard < 100000; ++guard) {
         if (p < 2147483647.0L && q < 2147483647.0L && p > -2147483648.0L && q > -2147483648.0L) {
-            return static_cast<long double>(Gcd(static_cast<int>(std::nearbyint(p)),
-                                                static_cast<int>(std::nearbyint(q))));
+            return static_cast<long double>(
+                Gcd(static_cast<int>(std::nearbyint(p)), static_cast<int>(std::nearbyint(q))));
         }
         if (std::fabs(q) < 0.5L) {
             return p;

@@ -18,7 +18,9 @@ namespace zk {
 
 namespace {
 
-bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Decimal digits of a finite, non-zero magnitude to `significant` digits, with the decimal
 // exponent of the first digit: 0.0125 -> ("125…", -2). Independent of the C library's locale.
@@ -302,9 +304,13 @@ long double NumberField(const QString& text, int n) {
     }
 }
 
-QString NumberToText(int n, long double x) { return FormatNumber(n, x, false); }
+QString NumberToText(int n, long double x) {
+    return FormatNumber(n, x, false);
+}
 
-QString NumberToGroupedText(int n, long double x) { return FormatNumber(n, x, true); }
+QString NumberToGroupedText(int n, long double x) {
+    return FormatNumber(n, x, true);
+}
 
 QString FloatToGeneralText(long double x) {
     if (std::isnan(x)) {

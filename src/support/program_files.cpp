@@ -15,7 +15,9 @@ namespace zk {
 
 namespace {
 
-QString WithSlash(const QString& dir) { return dir.endsWith(u'/') ? dir : dir + u'/'; }
+QString WithSlash(const QString& dir) {
+    return dir.endsWith(u'/') ? dir : dir + u'/';
+}
 
 QString ExecutableDir() {
     if (QCoreApplication::instance() != nullptr) {
@@ -83,8 +85,8 @@ std::optional<QStringList> ReadTextLines(const QString& path) {
 void WriteTextFile(const QString& path, const QString& text) {
     QSaveFile file(path);
     const auto fail = [&](const QString& reason) {
-        throw FileError(
-            QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2").arg(path, reason));
+        throw FileError(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")
+                            .arg(path, reason));
     };
     if (!file.open(QIODevice::WriteOnly)) {
         fail(file.errorString());

@@ -3,7 +3,9 @@
 namespace zk {
 
 namespace {
-bool IsTrimmable(QChar c) { return c.unicode() <= 32; }
+bool IsTrimmable(QChar c) {
+    return c.unicode() <= 32;
+}
 } // namespace
 
 QString Trim(const QString& text) {
@@ -25,9 +27,13 @@ QChar CharAt(const QString& text, int pos) {
     return text.at(pos - 1);
 }
 
-QChar LastChar(const QString& text) { return CharAt(text, static_cast<int>(text.size())); }
+QChar LastChar(const QString& text) {
+    return CharAt(text, static_cast<int>(text.size()));
+}
 
-QString CopyFrom(const QString& text, int from) { return text.mid(from < 1 ? 0 : from - 1); }
+QString CopyFrom(const QString& text, int from) {
+    return text.mid(from < 1 ? 0 : from - 1);
+}
 
 QString RemoveBlanks(const QString& text) {
     QString result = text;
@@ -35,7 +41,9 @@ QString RemoveBlanks(const QString& text) {
     return result;
 }
 
-QString Blanks(long long n) { return n <= 0 ? QString() : QString(n, u' '); }
+QString Blanks(long long n) {
+    return n <= 0 ? QString() : QString(n, u' ');
+}
 
 QString PadRight(const QString& text, int width) {
     return text.size() >= width ? text : text + Blanks(width - text.size());

@@ -10,14 +10,14 @@
 namespace zk {
 
 QString Trim(const QString& text);
-QChar CharAt(const QString& text, int pos);   // a blank outside 1..length
-QChar LastChar(const QString& text);          // a blank for an empty text
+QChar CharAt(const QString& text, int pos);      // a blank outside 1..length
+QChar LastChar(const QString& text);             // a blank for an empty text
 QString CopyFrom(const QString& text, int from); // from position `from` (below 1 counts as 1)
 QString RemoveBlanks(const QString& text);
-QString Blanks(long long n);                  // empty for n <= 0
+QString Blanks(long long n);                      // empty for n <= 0
 QString PadRight(const QString& text, int width); // never cuts
 QString FitWidth(const QString& text, int width); // pads or cuts to exactly `width`
-bool IsBlank(const QString& text);            // empty or blanks only
+bool IsBlank(const QString& text);                // empty or blanks only
 
 // The n-th word of a blank-separated text. A text that begins with a blank has an empty first
 // word; between later words, runs of blanks count as one separator.

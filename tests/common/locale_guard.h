@@ -23,7 +23,11 @@ private:
 };
 
 // The two locales every number test runs under.
-inline QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
-inline QLocale English() { return QLocale(QLocale::English, QLocale::UnitedStates); }
+inline QLocale German() {
+    return QLocale(QLocale::German, QLocale::Germany);
+}
+inline QLocale English() {
+    return QLocale(QLocale::English, QLocale::UnitedStates);
+}
 
 } // namespace zk::test

@@ -1,1 +1,189 @@
+#include "common/locale_guard.h"
+#include "support/errors.h"
+#include "support/evaluator.h"
+
 #include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include <cmath>
+#include <numbers>
+
+namespace zk {
+namespace {
+
+constexpr long double kPi = std::numbers::pi_v<long double>;
+
+struct ValueCase {
+    const char* text; // UTF-8
+    long double expected;
+};
+
+void ExpectValues(const ValueCase* begin, const ValueCase* end) {
+    for (const ValueCase* c = begin; c != end; ++c) {
+        try {
+            const long double value = Evaluate(QString::fromUtf8(c->text));
+            EXPECT_NEAR(static_cast<double>(value), static_cast<double>(c->expected), 1e-15)
+                << c->text;
+        } catch (const Error& error) {
+            ADD_FAILURE() << c->text << ": " << error.what();
+        }
+    }
+}
+
+// Values that do not depend on the decimal separator.
+const ValueCase kValues[] = {
+    {"1+2*3", 7},                   // "*" binds tighter
+    {"(1+2)*3", 9},                 //
+    {"2^10", 1024},                 //
+    {"2^-1", 0},                    // the minus splits first: (2^0) - 1
+    {"8/4/2", 1},                   // chains read left to right
+    {"2^3^2", 64},                  // so does "^": (2^3)^2
+    {"8-3-2", 3},                   //
+    {"2*3/4", 1.5L},                //
+    {"3:4", 0.75L},                 // ":" divides when there is no "/"
+    {"8/4:2", 4},                   // "/" splits first: 8 / (4:2)
+    {"6\u00b77", 42},               // the middle dot multiplies
+    {"-3", -3},                     //
+    {"+3", 3},                      // the first character is never a split point
+    {"", 0},                        // empty is zero
+    {"  4 2 ", 42},                 // blanks vanish before anything else
+    {"3+", 3},                      // a missing operand counts as zero
+    {"2*", 0},                      //
+    {"2*-3", -3},                   // (2*0) - 3
+    {"-2^2", -4},                   // 0 - 2^2
+    {"(2)3", 2},                    // characters after the last ")" are dropped
+    {"()", 0},                      //
+    {"Pi", kPi},                    //
+    {"x", 0},                       // Evaluate binds x to 0
+    {"lg1000", 3},                  //
+    {"ln1", 0},                     //
+    {"lb8", 3},                     //
+    {"lg(100)", 2},                 //
+    {"sin0", 0},                    //
+    {"cos0", 1},                    //
+    {"si_30", 0.5L},                // degrees
+    {"co_60", 0.5L},                //
+    {"ta_45", 1},                   //
+    {"as_1", 90},                   // exactly 90
+    {"acs(-1)", kPi},               //
+    {"acs-1", kPi / 2 - 1},         // arccos(0) - 1: the minus splits first
+    {"asn1", kPi / 2},              //
+    {"at_1", 45},                   //
+    {"abs(-5)", 5},                 //
+    {"exp0", 1},                    //
+    {"wur16", 4},                   //
+    {"wur-4", -4},                  // root of 0, minus 4
+    {"int(-2.7)", -2},              // toward zero (these cases run under a point locale)
+    {"sin2*3", std::sin(2.0L) * 3}, // a function binds tighter than every operator
+    {"2^(7/12)*440", 880},          // "^" rounds its exponent: 7/12 counts as 1
+    {"440*3/2", 660},               //
+    {"1E5", 100000},                // an unsigned exponent
+};
+
+TEST(Evaluate, OperatorsFunctionsAndConstants) {
+    test::LocaleGuard english(test::English());
+    ExpectValues(std::begin(kValues), std::end(kValues));
+    EXPECT_EQ(Evaluate(QStringLiteral("as_1")), 90.0L);
+    EXPECT_EQ(Evaluate(QStringLiteral("acs(-1)")), kPi);
+    EXPECT_EQ(Evaluate(QStringLiteral("2^10")), 1024.0L);
+}
+
+TEST(Evaluate, LocaleNumbers) {
+    {
+        test::LocaleGuard german(test::German());
+        const ValueCase cases[] = {
+            {"1,5*2", 3},      //
+            {"2^0,5", 1},      // the exponent rounds to 0 (half to even)
+            {"2^1,5", 4},      // and 1.5 rounds to 2
+            {"rou2,5", 3},     // rou: integer part of x + 0.5
+            {"rou(-2,7)", -2}, //
+            {",5", 0.5L},      //
+        };
+        ExpectValues(std::begin(cases), std::end(cases));
+        EXPECT_THROW(Evaluate(QStringLiteral("3,5.2")), MathError);
+        EXPECT_THROW(Evaluate(QStringLiteral("1.5")), MathError);
+    }
+    {
+        test::LocaleGuard english(test::English());
+        const ValueCase cases[] = {{"1.5*2", 3}, {"2^0.5", 1}, {"rou2.5", 3}};
+        ExpectValues(std::begin(cases), std::end(cases));
+        EXPECT_THROW(Evaluate(QStringLiteral("1,5")), MathError);
+    }
+}
+
+TEST(Evaluate, ErrorsNameTheWholeExpression) {
+    test::LocaleGuard german(test::German());
+    const std::pair<const char*, const char*> cases[] = {
+        {"1+(2*", "1+(2*"},                       // unbalanced, reported for the whole text
+        {"wur(-4)", "wur(-4)"},                   //
+        {"lg0", "lg0"},                           //
+        {"1/0", "1/0"},                           //
+        {"(1", "(1"},                             //
+        {"1)", "1)"},                             //
+        {"3,5.2", "3,5.2"},                       //
+        {"pi", "pi"},                             // names are case-sensitive
+        {"lgx", "lgx"},                           // log of 0
+        {"- 1 / 0", "0-1/0"},                     // blanks removed, "0" before the leading minus
+        {"1E-5", "1E-5"},                         // splits into "1E" and "5"; "1E" is no number
+        {"exp100000", "exp100000"},               // overflow
+        {"2^100000", "2^100000"},                 // overflow of a long product
+        {"0^-1", "0^-1"},                         // reciprocal of zero... "0^" - 1 = 1 - 1 is fine
+        {"tan(Pi/2)*0+asn2", "tan(Pi/2)*0+asn2"}, // arcsine outside its domain
+        {"acs1,5", "acs1,5"},                     //
+        {"1E99999", "1E99999"},                   // beyond the extended range
+    };
+    for (const auto& [text, named] : cases) {
+        if (QString::fromUtf8(text) == u"0^-1") {
+            // "0^-1" is (0^0) - 1 = 0: not an error. "0^(-1)" is.
+            EXPECT_EQ(Evaluate(QStringLiteral("0^-1")), 0.0L);
+            EXPECT_THROW(Evaluate(QStringLiteral("0^(-1)")), MathError);
+            continue;
+        }
+        try {
+            const long double value = Evaluate(QString::fromUtf8(text));
+            ADD_FAILURE() << text << " gave " << static_cast<double>(value);
+        } catch (const MathError& error) {
+            EXPECT_EQ(error.message(),
+                      QStringLiteral("Fehler:Fehler in ") + QString::fromUtf8(named));
+        }
+        EXPECT_EQ(EvaluateOrZero(QString::fromUtf8(text)), 0.0L) << text;
+    }
+}
+
+TEST(Evaluate, VariableX) {
+    test::LocaleGuard english(test::English());
+    EXPECT_EQ(EvaluateWithX(QStringLiteral("x*2+1"), 3), 7.0L);
+    EXPECT_EQ(EvaluateWithX(QStringLiteral("lgx"), 100), 2.0L);
+    EXPECT_THROW(Evaluate(QStringLiteral("X")), MathError);
+}
+
+TEST(Evaluate, HugeExponentsDoNotHang) {
+    test::LocaleGuard english(test::English());
+    EXPECT_EQ(Evaluate(QStringLiteral("1^1000000000000")), 1.0L);
+    EXPECT_EQ(Evaluate(QStringLiteral("(-1)^1000000000001")), -1.0L);
+    EXPECT_EQ(Evaluate(QStringLiteral("0.5^100000000")), 0.0L); // underflow passes silently
+}
+
+TEST(Evaluate, DeepNestingAndLongTextsFailCleanly) {
+    test::LocaleGuard english(test::English());
+    QElapsedTimer timer;
+    timer.start();
+    const QString opens(100000, u'(');
+    EXPECT_THROW(Evaluate(opens), MathError);
+    const QString nested = QString(100000, u'(') + u'1' + QString(100000, u')');
+    EXPECT_THROW(Evaluate(nested), MathError);
+    QString sum = QStringLiteral("1");
+    for (int i = 0; i < 20000; ++i) {
+        sum += QStringLiteral("+1");
+    }
+    EXPECT_THROW(Evaluate(sum), MathError);
+    // Generous bound: only a runaway (quadratic scan of 100 000 levels) would come near it.
+    EXPECT_LT(timer.elapsed(), 5000);
+    // Moderate nesting is still an ordinary expression.
+    const QString fine = QString(100, u'(') + u'2' + QString(100, u')') + QStringLiteral("*3");
+    EXPECT_EQ(Evaluate(fine), 6.0L);
+}
+
+} // namespace
+} // namespace zk

@@ -1,1 +1,110 @@
+#include "support/errors.h"
+#include "support/program_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+namespace zk {
+namespace {
+
+class ProgramFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_previousHome = qgetenv("ZIRKELON_HOME");
+        qputenv("ZIRKELON_HOME", m_dir.path().toLocal8Bit());
+    }
+    void TearDown() override { qputenv("ZIRKELON_HOME", m_previousHome); }
+
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+
+    QByteArray Bytes(const QString& name) const {
+        QFile file(Path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void WriteBytes(const QString& name, const QByteArray& bytes) const {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QTemporaryDir m_dir;
+    QByteArray m_previousHome;
+};
+
+TEST_F(ProgramFiles, ProgramDirFollowsZirkelonHome) {
+    EXPECT_EQ(ProgramDir(), QDir(m_dir.path()).absolutePath() + u'/');
+    const QString nested = Path(QStringLiteral("neu/tiefer"));
+    qputenv("ZIRKELON_HOME", nested.toLocal8Bit());
+    EXPECT_EQ(ProgramDir(), nested + u'/');
+    EXPECT_TRUE(QFileInfo(nested).isDir()); // created when missing
+}
+
+TEST_F(ProgramFiles, LinesEndWithCrLfAndAreReadAfterAnyLineEnd) {
+    WriteTextLines(Path(QStringLiteral("a.txt")), {QStringLiteral("eins"), QStringLiteral("zwei")});
+    EXPECT_EQ(Bytes(QStringLiteral("a.txt")), QByteArray("eins\r\nzwei\r\n"));
+
+    const std::pair<const char*, QStringList> cases[] = {
+        {"a\r\nb\r\n", {"a", "b"}},     // CR LF, final break starts no line
+        {"a\nb", {"a", "b"}},           // LF, no final break
+        {"a\rb\r", {"a", "b"}},         // CR
+        {"a\r\n\r\nb", {"a", "", "b"}}, // an empty line in between
+        {"\r\n", {""}},                 // one empty line
+        {"", {}},                       // no line at all
+        {"a\n\rb", {"a", "", "b"}},     // LF then CR are two breaks
+    };
+    for (const auto& [bytes, lines] : cases) {
+        WriteBytes(QStringLiteral("b.txt"), bytes);
+        EXPECT_EQ(ReadTextLines(Path(QStringLiteral("b.txt"))), lines) << bytes;
+    }
+    EXPECT_FALSE(ReadTextLines(Path(QStringLiteral("fehlt.txt"))).has_value());
+}
+
+TEST_F(ProgramFiles, UmlautsSurviveInBothEncodings) {
+    const QString line = QStringLiteral("Schöne Grüße, Kommafalle ä ö ü ß");
+    WriteTextLines(Path(QStringLiteral("ansi.txt")), {line});
+    EXPECT_EQ(Bytes(QStringLiteral("ansi.txt")).size(), line.size() + 2); // one byte each
+    EXPECT_EQ(ReadTextLines(Path(QStringLiteral("ansi.txt")))->first(), line);
+
+    WriteBytes(QStringLiteral("utf8.txt"), line.toUtf8() + "\n");
+    EXPECT_EQ(ReadTextLines(Path(QStringLiteral("utf8.txt")))->first(), line);
+}
+
+TEST_F(ProgramFiles, LastFileName) {
+    const QString ini = Path(QStringLiteral("zirkelon.ini"));
+    // Missing file: the program folder and "file1".
+    EXPECT_EQ(ReadLastFileName(ini), ProgramDir() + QStringLiteral("file1"));
+    // Empty file: the program folder.
+    WriteBytes(QStringLiteral("zirkelon.ini"), "");
+    EXPECT_EQ(ReadLastFileName(ini), ProgramDir());
+    // First line, trimmed.
+    WriteBytes(QStringLiteral("zirkelon.ini"), "  /home/chor/kadenz.txt \t\r\nzweite\r\n");
+    EXPECT_EQ(ReadLastFileName(ini), QStringLiteral("/home/chor/kadenz.txt"));
+    // Written as one line ending with CR LF, replacing everything.
+    WriteLastFileName(ini, QStringLiteral("/tmp/Stück.txt"));
+    EXPECT_EQ(Bytes(QStringLiteral("zirkelon.ini")), QByteArray("/tmp/St\xFC"
+                                                                "ck.txt\r\n"));
+    EXPECT_EQ(ReadLastFileName(ini), QStringLiteral("/tmp/Stück.txt"));
+}
+
+TEST_F(ProgramFiles, AFailedWriteKeepsTheOldFile) {
+    const QString ini = Path(QStringLiteral("zirkelon.ini"));
+    WriteLastFileName(ini, QStringLiteral("alt"));
+    // A path inside a missing folder cannot be written: a German message, nothing half-written.
+    const QString impossible = Path(QStringLiteral("fehlt/zirkelon.ini"));
+    try {
+        WriteLastFileName(impossible, QStringLiteral("neu"));
+        ADD_FAILURE();
+    } catch (const FileError& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("konnte nicht geschrieben werden")));
+    }
+    EXPECT_EQ(ReadLastFileName(ini), QStringLiteral("alt"));
+}
+
+} // namespace
+} // namespace zk

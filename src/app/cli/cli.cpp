@@ -20,16 +20,16 @@ QString VersionText() {
 }
 
 QString HelpText() {
-    QString text = QStringLiteral(
-        "Zirkelon - reine Stimmung hören und berechnen\n"
-        "\n"
-        "Aufruf:\n"
-        "  zirkelon                 startet das Programm mit seinen Fenstern\n"
-        "  zirkelon BEFEHL ...      arbeitet ohne Fenster auf der Kommandozeile\n"
-        "  zirkelon --help          zeigt diese Hilfe\n"
-        "  zirkelon --version       zeigt die Version\n"
-        "\n"
-        "Befehle:\n");
+    QString text =
+        QStringLiteral("Zirkelon - reine Stimmung hören und berechnen\n"
+                       "\n"
+                       "Aufruf:\n"
+                       "  zirkelon                 startet das Programm mit seinen Fenstern\n"
+                       "  zirkelon BEFEHL ...      arbeitet ohne Fenster auf der Kommandozeile\n"
+                       "  zirkelon --help          zeigt diese Hilfe\n"
+                       "  zirkelon --version       zeigt die Version\n"
+                       "\n"
+                       "Befehle:\n");
     for (const Command& command : Commands()) {
         text += QStringLiteral("  %1\n      %2\n").arg(command.usage, command.summary);
     }
