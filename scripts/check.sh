@@ -6,6 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
 
+# Every source file is kept in the project's clang-format style.
+git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
 if [[ ${1:-} == --sanitize ]]; then
     export BUILD_DIR=build-asan BUILD_TYPE=Debug
     export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1

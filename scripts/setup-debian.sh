@@ -7,11 +7,6 @@ packages=(
     g++ cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-multimedia-dev libcups2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    # Sound and print servers for the tests of the real audio output and printing.
-    pulseaudio pulseaudio-utils cups cups-client cups-bsd
-    # Fonts for the pictures (staff notation, waveform captions) and screenshots.
-    fonts-dejavu-core
-    locales
 )
 
 missing=()

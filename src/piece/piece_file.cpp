@@ -1,0 +1,46 @@
+#include "piece/piece_file.h"
+
+#include "piece/piece_table.h"
+#include "support/errors.h"
+#include "support/program_files.h"
+
+#include <QFile>
+
+namespace zk {
+
+QString PieceFileText(const PieceTable& table, const TimbreTexts& timbre) {
+    return TimbreLine(timbre) + QStringLiteral("\r\n") + TableToText(table, 1);
+}
+
+void SavePieceFile(const QString& path, const PieceTable& table, const TimbreTexts& timbre) {
+    const QString text = PieceFileText(table, timbre);
+    if (QFile::exists(path)) {
+        // The backup is a copy, so that the file itself stays whole should the write fail.
+        const QString backup = path + u'~';
+        if (QFile::exists(backup) && !QFile::remove(backup)) {
+            throw FileError(
+                QStringLiteral("Die Sicherungsdatei \"%1\" konnte nicht ersetzt werden.")
+                    .arg(backup));
+        }
+        if (!QFile::copy(path, backup)) {
+            throw FileError(
+                QStringLiteral("Die Sicherungsdatei \"%1\" konnte nicht angelegt werden.")
+                    .arg(backup));
+        }
+    }
+    WriteTextFile(path, text);
+}
+
+std::optional<TimbreTexts> OpenPieceFile(const QString& path, PieceTable& table) {
+    const auto text = ReadTextFile(path);
+    if (!text) {
+        throw FileError(QStringLiteral("Die Datei \"%1\" konnte nicht gelesen werden.").arg(path));
+    }
+    return LoadPieceText(table, *text);
+}
+
+QString LastPieceFileIni() {
+    return ProgramDir() + QStringLiteral("zirkelon.ini");
+}
+
+} // namespace zk

@@ -1,0 +1,80 @@
+#include "piece/piece_text.h"
+
+#include "piece/piece_table.h"
+#include "support/number_text.h"
+#include "support/program_files.h"
+#include "support/text_helpers.h"
+
+namespace zk {
+
+TimbreTexts TimbreTextsFromLine(const QString& line) {
+    TimbreTexts texts;
+    for (int i = 0; i < 6; ++i) {
+        texts[i] = NumberToText(15, NumberField(line, i + 1));
+    }
+    return texts;
+}
+
+QString TimbreLine(const TimbreTexts& texts) {
+    QString line = QStringLiteral("Klangfarbe");
+    for (const QString& text : texts) {
+        line += u' ' + text;
+    }
+    return line;
+}
+
+std::optional<TimbreTexts> LoadPieceText(PieceTable& table, const QString& text) {
+    const QStringList lines = SplitLines(text);
+    std::optional<TimbreTexts> timbre;
+    int row = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines.at(i);
+        if (line.contains(QStringLiteral("Klangfarbe"))) {
+            timbre = TimbreTextsFromLine(line);
+            continue;
+        }
+        if (line.startsWith(u'^') || (i == 0 && line.startsWith(QStringLiteral("TA")))) {
+            continue;
+        }
+        ++row;
+        if (row >= table.RowCount()) {
+            table.SetRowCount(table.RowCount() + 2);
+        }
+        int start = 0;
+        for (int column = 0; column < PieceTable::kColumnCount; ++column) {
+            const int width = kPieceColumnWidths[column];
+            table.SetCell(column, row, Trim(line.mid(start, width)));
+            start += width;
+        }
+    }
+    table.ClearRows(row + 1);
+    table.SetRowCount(static_cast<int>(lines.size()) + 2);
+    return timbre;
+}
+
+QString TableToText(const PieceTable& table, int firstRow) {
+    QString text;
+    for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row) {
+        text += FitWidth(table.Cell(0, row), kPieceColumnWidths[0]);
+        text += FitWidth(table.Cell(1, row), kPieceColumnWidths[1]);
+        text += FitWidth(table.Cell(2, row), kPieceColumnWidths[2]);
+        text += PadRight(table.Cell(3, row) + u' ', kPieceColumnWidths[3]);
+        text += table.Cell(4, row);
+        text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+bool AcceptPieceText(PieceTable& table, const QString& dialogText,
+                     std::optional<TimbreTexts>* timbre) {
+    if (!dialogText.startsWith(QStringLiteral("TA"))) {
+        return false;
+    }
+    const auto loaded = LoadPieceText(table, dialogText);
+    if (timbre != nullptr) {
+        *timbre = loaded;
+    }
+    return true;
+}
+
+} // namespace zk
