@@ -1,9 +1,11 @@
 #include "app/cli/cli.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 namespace {
 
@@ -17,7 +19,14 @@ void Write(FILE* stream, const QString& text) {
 
 int main(int argc, char* argv[]) {
     // The command line needs no display: a core application reads the locale and the paths.
-    QCoreApplication app(argc, argv);
+    // A command that draws text gets the fonts of a GUI application, still without a display.
+    std::unique_ptr<QCoreApplication> app;
+    if (argc > 1 && zk::cli::NeedsFonts(QString::fromLocal8Bit(argv[1]))) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("zirkelon"));
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

@@ -82,7 +82,7 @@ std::optional<QStringList> ReadTextLines(const QString& path) {
     return SplitLines(*text);
 }
 
-void WriteTextFile(const QString& path, const QString& text) {
+void WriteFileBytes(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     const auto fail = [&](const QString& reason) {
         throw FileError(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")
@@ -91,7 +91,6 @@ void WriteTextFile(const QString& path, const QString& text) {
     if (!file.open(QIODevice::WriteOnly)) {
         fail(file.errorString());
     }
-    const QByteArray bytes = EncodeFileText(text);
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
@@ -100,6 +99,10 @@ void WriteTextFile(const QString& path, const QString& text) {
     if (!file.commit()) {
         fail(file.errorString());
     }
+}
+
+void WriteTextFile(const QString& path, const QString& text) {
+    WriteFileBytes(path, EncodeFileText(text));
 }
 
 void WriteTextLines(const QString& path, const QStringList& lines) {

@@ -25,7 +25,10 @@ std::optional<QStringList> ReadTextLines(const QString& path);
 // Splits a text into lines at CR LF, CR or LF.
 QStringList SplitLines(const QString& text);
 
-// Replaces the file by `text`, all or nothing. Throws FileError with a German message.
+// Replaces the file by `bytes`, all or nothing. Throws FileError with a German message.
+void WriteFileBytes(const QString& path, const QByteArray& bytes);
+
+// Replaces the file by `text` in the program's encoding, all or nothing. Throws FileError.
 void WriteTextFile(const QString& path, const QString& text);
 
 // Replaces the file by the lines, each ended by CR LF, all or nothing. Throws FileError.

@@ -8,10 +8,30 @@ namespace zk::cli {
 const QList<Command>& Commands() {
     static const QList<Command> commands = {
         {QStringLiteral("eval"), QStringLiteral("eval AUSDRUCK"),
-         QStringLiteral("berechnet einen Rechenausdruck wie \"3/4\" oder \"440*2^(7/12)\""),
+         QStringLiteral("berechnet einen Rechenausdruck wie \"3/4\" oder \"440*3/2\""),
          EvalCommand},
+        {QStringLiteral("compute"),
+         QStringLiteral("compute [--display ID] [--decimals N] [--pitch HZ] [--tempo N] [--tsv] "
+                        "[-o AUSGABE] DATEI"),
+         QStringLiteral("berechnet ein Stück (DATEI \"-\": Standardeingabe) und gibt die Tabelle "
+                        "aus; ID: ratios-adjacent, ratios, intervals-adjacent, intervals, cents, "
+                        "oqt, steps, all"),
+         ComputeCommand},
+        {QStringLiteral("keycheck"), QStringLiteral("keycheck DATEI ZEILE"),
+         QStringLiteral("überprüft den Akkord einer Zeile in 25 Tonarten (kleinste Zahl = "
+                        "reinste Intervalle)"),
+         KeycheckCommand},
+        {QStringLiteral("modulate"),
+         QStringLiteral("modulate [--key TONART | --scale TONLEITER] OP..."),
+         QStringLiteral("Modulationen berechnen: OP ist T t Q q m + - oder back (ein Schritt "
+                        "zurück)"),
+         ModulateCommand},
     };
     return commands;
+}
+
+bool NeedsFonts(const QString& command) {
+    return command == u"notation";
 }
 
 QString VersionText() {

@@ -37,9 +37,16 @@ const QList<Command>& Commands();
 int Run(const QStringList& args, Io& io);
 
 QString HelpText();
+
+// Whether the command draws text into a picture (the notation). Fonts need a GUI application,
+// which such a command runs on the offscreen platform, so it needs no display either.
+bool NeedsFonts(const QString& command);
 QString VersionText();
 
 // The commands, one function each; they live in their own files.
 int EvalCommand(const QStringList& args, Io& io);
+int ComputeCommand(const QStringList& args, Io& io);
+int KeycheckCommand(const QStringList& args, Io& io);
+int ModulateCommand(const QStringList& args, Io& io);
 
 } // namespace zk::cli

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/cli/cli.h"
+#include "engine/chord_notation.h"
+#include "piece/pass_host.h"
+#include "piece/piece_text.h"
+
+#include <QString>
+
+#include <optional>
+
+// What the piece commands of the command line share: reading a piece file (or stdin), and a
+// PassHost with plain values.
+
+namespace zk::cli {
+
+// The default overtone spectrum of a piece without a "Klangfarbe" line.
+inline const TimbreTexts kDefaultTimbreTexts = {"75", "50", "30", "15", "10", "5"};
+
+// The text of FILE, or of standard input for "-". Empty with a German message in io.err when the
+// file cannot be read.
+std::optional<QString> ReadPieceInput(const QString& file, Io& io);
+
+// A PassHost for the command line: fields as given, no notation, no scrolling, no sound unless a
+// player is set.
+class CliPassHost : public PassHost {
+public:
+    QString KammertonText() const override { return kammerton; }
+    void SetKammertonText(const QString& text) override { kammerton = text; }
+    QString TempoText() const override { return tempo; }
+    bool Dauernd() const override { return dauernd; }
+    void ClearLastPiece() override;
+    void NotateTable(const PieceTable&) override {}
+    void HideNotation() override {}
+    void ScrollToRow(int) override {}
+    void ProcessPendingEvents() override {}
+    void PlayChord(int dauer, const ChordFrequencies& frequencies) override;
+    void ShowKeyCheck(const QString& message) override { keyCheck = message; }
+
+    QString kammerton = QStringLiteral("440");
+    QString tempo = QStringLiteral("80");
+    bool dauernd = false;
+    QString keyCheck;
+    std::function<void()> clearLastPiece;
+    std::function<void(int, const ChordFrequencies&)> playChord;
+};
+
+} // namespace zk::cli

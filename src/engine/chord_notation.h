@@ -1,0 +1,38 @@
+#pragma once
+
+#include "engine/key_scale.h"
+#include "engine/tone_names.h"
+
+#include <QString>
+
+#include <array>
+
+// A row's chord written in the letter notation ("c1c2e2*g2"): up to eight tone slots, each snapped
+// to the key in force, scaled by the concert pitch and raised by octaves so that a tone without an
+// octave digit sounds above the tone before it.
+
+namespace zk {
+
+// The eight frequencies of one chord in Hz, first slot first; 0 marks an empty slot.
+struct ChordFrequencies {
+    static constexpr int kSlots = 8;
+    std::array<long double, kSlots> f{};
+
+    long double operator[](int i) const { return f.at(static_cast<std::size_t>(i)); }
+    long double& operator[](int i) { return f.at(static_cast<std::size_t>(i)); }
+    bool operator==(const ChordFrequencies&) const = default;
+};
+
+// `ParseTone` as the pass calls it: when the key text in force selects a temperament ("m" and at
+// least one more character) the scale is first rebuilt from that temperament with a = 440 Hz, so
+// that edits of the list take effect at once. Then one slot is read as by ParseTone(text, pos).
+ParsedTone ParseTone(const QString& text, int& pos, const QString& keyText, TonartScale& scale);
+
+// The frequencies of one row: eight slots read from the start of `chord`; text after the eighth
+// slot is ignored. Under a key text starting with "~" nothing is snapped (equal temperament,
+// modifiers without effect). `kammertonFactor` is the concert pitch divided by 440. Throws
+// MathError when a tone leaves the representable range.
+ChordFrequencies RowFrequencies(const QString& chord, const QString& keyText,
+                                long double kammertonFactor, TonartScale& scale);
+
+} // namespace zk

@@ -1,0 +1,197 @@
+#include "piece/compute_pass.h"
+
+#include "engine/chord_notation.h"
+#include "engine/interval_analysis.h"
+#include "engine/key_check.h"
+#include "engine/key_scale.h"
+#include "piece/pass_host.h"
+#include "piece/piece_table.h"
+#include "support/checked_math.h"
+#include "support/errors.h"
+#include "support/evaluator.h"
+#include "support/number_text.h"
+#include "support/text_helpers.h"
+
+#include <cmath>
+#include <limits>
+
+namespace zk {
+
+namespace {
+
+constexpr int kNotationRowLimit = 50; // tables with fewer rows are drawn as notes
+constexpr int kScrollStep = 10;       // while playing, every tenth row scrolls the table
+const QString kPlayingMark = QStringLiteral(" ->");
+
+// The state of one pass; "dauernd" repetitions carry it over.
+struct RowState {
+    QString keyText;          // the key entry in force
+    bool tilde = false;       // it starts with "~": equal temperament, nothing snapped
+    bool m = false;           // it starts with "m": a temperament of the list
+    long double tonic = 0;    // u: tonic of the last key entry
+    long double firstKey = 0; // K: the first key frequency of the pass
+    long double previousDuration = 8;
+    QString previousChord;
+};
+
+// Columns 3 and 4 of one row from its eight frequencies.
+void WriteRowTexts(PieceTable& table, int row, const ChordFrequencies& f, const RowState& state,
+                   const PassSettings& settings) {
+    const QString mode = table.DisplayMode();
+    const bool tempered = state.tilde || state.m;
+    const bool fromFirst = MeasuresFromFirstTone(mode);
+    QString t3;
+    QString t4;
+    for (int i = 0; i < ChordFrequencies::kSlots; ++i) {
+        if (f[i] > 0) {
+            table.SetCell(PieceTable::kFrequencyColumn, 0,
+                          FrequencyHeader(mode, table.Cell(PieceTable::kFrequencyColumn, 0)));
+            t3 += FrequencyText(mode, settings.decimals, state.firstKey, f[i]) + u' ';
+            if (i > 0) {
+                if (fromFirst) {
+                    if (f[0] > 0) {
+                        t4 += IntervalText(mode, settings.decimals, tempered, f[0], f[i]) + u' ';
+                    }
+                } else if (f[i - 1] > 0) {
+                    t4 += IntervalText(mode, settings.decimals, tempered, f[i - 1], f[i]) + u' ';
+                }
+            }
+        } else if (i == 1) {
+            // A single tone: its interval from the key's tonic, without a trailing blank.
+            t4 += IntervalText(mode, settings.decimals, tempered, state.tonic, f[0]);
+        }
+        if (!t3.isEmpty()) {
+            table.SetCell(PieceTable::kFrequencyColumn, row, t3);
+        }
+        if (!t4.isEmpty()) {
+            table.SetCell(PieceTable::kIntervalColumn, row, t4);
+        }
+    }
+}
+
+void EnterKey(const QString& cell, RowState& state, TonartScale& scale) {
+    state.keyText = Trim(cell);
+    state.tilde = state.keyText.startsWith(u'~');
+    state.m = state.keyText.startsWith(u'm');
+    if (state.tilde) {
+        return; // equal temperament: tonic, first key and scale stay
+    }
+    const auto tonic = scale.EnterKey(state.keyText);
+    state.tonic = tonic.value_or(0);
+    if (state.tonic > 0 && state.firstKey == 0) {
+        state.firstKey = state.tonic;
+    }
+}
+
+} // namespace
+
+long double ReadKammerton(PassHost& host) {
+    long double pitch = 0;
+    try {
+        pitch = TextToNumber(host.KammertonText());
+    } catch (const Error&) {
+        pitch = 0;
+    }
+    if (pitch < 40 || pitch > 10000) {
+        host.SetKammertonText(QStringLiteral("440"));
+        pitch = 440;
+    }
+    return pitch;
+}
+
+long long ThirtySecondLength(const QString& tempoText) {
+    const long double tempo = TextToNumber(tempoText);
+    if (tempo == 0) {
+        throw MathError(
+            QStringLiteral("Division durch Null: das Tempo \"%1\" ist 0.").arg(tempoText));
+    }
+    return RoundHalfEven(1875 / tempo, QStringLiteral("Ungültiges Tempo \"%1\".").arg(tempoText));
+}
+
+void ComputePass(int target, PieceTable& table, TonartScale& scale, PassSettings& settings,
+                 PassHost& host) {
+    host.ClearLastPiece();
+    if (table.RowCount() < kNotationRowLimit) {
+        host.NotateTable(table);
+    } else {
+        host.HideNotation();
+    }
+    const long double kammertonFactor = ReadKammerton(host) / 440;
+    scale.SetTonart(QString(), 440);
+    const long long unit = ThirtySecondLength(host.TempoText());
+
+    RowState state;
+    host.ScrollToRow(1);
+    const int keyCheckRow = target >= kKeyCheckTarget ? target - kKeyCheckTarget : -1;
+    bool playedThisRound = false;
+    for (int r = 1;; ++r) {
+        if (r >= table.RowCount()) {
+            host.ScrollToRow(1);
+            // "dauernd" starts again with everything carried over; a round that played nothing
+            // would spin without ever letting "Stop" through, so it ends the pass.
+            if (host.Dauernd() && !settings.onlyCompute && playedThisRound) {
+                r = 0;
+                playedThisRound = false;
+                continue;
+            }
+            return;
+        }
+        const QString chord = Trim(table.Cell(PieceTable::kChordColumn, r));
+        if (r == keyCheckRow) {
+            host.ShowKeyCheck(TonartCheck(chord, scale));
+            return;
+        }
+        // Everything up to the sound: an error here ends only this row's processing.
+        long double duration = 0;
+        long long dauer = 0;
+        ChordFrequencies f;
+        try {
+            if (!IsBlank(table.Cell(PieceTable::kKeyColumn, r))) {
+                EnterKey(table.Cell(PieceTable::kKeyColumn, r), state, scale);
+            }
+            if (IsBlank(table.Cell(PieceTable::kDurationColumn, r)) && chord.isEmpty()) {
+                continue;
+            }
+            duration = Evaluate(table.Cell(PieceTable::kDurationColumn, r));
+            if (duration == 0) {
+                duration = state.previousDuration;
+            }
+            f = RowFrequencies(chord, state.keyText, kammertonFactor, scale);
+            WriteRowTexts(table, r, f, state, settings);
+            dauer = RoundHalfEven(static_cast<long double>(unit) * duration, QString());
+            if (dauer < 0 || dauer > std::numeric_limits<int>::max()) {
+                continue;
+            }
+        } catch (const Error&) {
+            continue;
+        }
+        if (target > 0) {
+            settings.onlyCompute = true;
+        }
+        if (!settings.onlyCompute || r == target) {
+            // The sound's own errors (a device, a file) are not the row's: they end the pass and
+            // reach the user.
+            const QString chordCell = table.Cell(PieceTable::kChordColumn, r);
+            table.SetCell(PieceTable::kChordColumn, r, chordCell + kPlayingMark);
+            if (r == target || r % kScrollStep == 0) {
+                host.ScrollToRow(r - kScrollStep);
+            }
+            host.ProcessPendingEvents();
+            try {
+                host.PlayChord(static_cast<int>(dauer), f);
+            } catch (...) {
+                table.SetCell(PieceTable::kChordColumn, r, chordCell);
+                throw;
+            }
+            table.SetCell(PieceTable::kChordColumn, r, chordCell);
+            playedThisRound = true;
+            if (r == target) {
+                return;
+            }
+        }
+        state.previousChord = chord;
+        state.previousDuration = duration;
+    }
+}
+
+} // namespace zk

@@ -1,0 +1,240 @@
+#include "common/locale_guard.h"
+#include "common/qt_printers.h"
+#include "engine/interval_analysis.h"
+#include "engine/key_scale.h"
+#include "piece/compute_pass.h"
+#include "piece/piece_table.h"
+#include "piece/piece_text.h"
+#include "recording_pass_host.h"
+#include "support/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zk {
+namespace {
+
+// A table and everything a pass needs, with the piece given as piece text rows.
+class Pass : public ::testing::Test {
+protected:
+    void Load(const QString& rows) { LoadPieceText(table, rows); }
+
+    void Run(int target = 0) { ComputePass(target, table, scale, settings, host); }
+
+    QString Frequencies(int row) const { return table.Cell(PieceTable::kFrequencyColumn, row); }
+    QString Intervals(int row) const { return table.Cell(PieceTable::kIntervalColumn, row); }
+
+    test::LocaleGuard m_locale{test::German()};
+    PieceTable table;
+    TonartScale scale;
+    PassSettings settings;
+    test::RecordingPassHost host;
+};
+
+// Rows in the fixed-width layout: key (5), duration (5), chord.
+QString Row(const char* key, const char* duration, const char* chord) {
+    return QString::fromUtf8(key).leftJustified(5) + QString::fromUtf8(duration).leftJustified(5) +
+           QString::fromUtf8(chord) + QStringLiteral("\r\n");
+}
+
+TEST_F(Pass, CadenceInCComputesFrequenciesAndRatios) {
+    Load(Row("c", "8", "ceg") + Row("", "8", "fac1") + Row("", "8", "ghd1") + Row("", "16", "ceg"));
+    Run();
+    const std::tuple<int, const char*, const char*> expected[] = {
+        {1, "132 165 198 ", "5/4 6/5 "},
+        {2, "176 220 264 ", "5/4 6/5 "},
+        {3, "198 247,5 297 ", "5/4 6/5 "},
+        {4, "132 165 198 ", "5/4 6/5 "},
+    };
+    for (const auto& [row, frequencies, intervals] : expected) {
+        EXPECT_EQ(Frequencies(row), QString::fromUtf8(frequencies)) << row;
+        EXPECT_EQ(Intervals(row), QString::fromUtf8(intervals)) << row;
+    }
+    EXPECT_TRUE(host.played.isEmpty()); // only computing
+    EXPECT_EQ(host.lastPieceClears, 1);
+}
+
+TEST_F(Pass, PlayingHandsEveryRowToTheSoundWithItsDauer) {
+    Load(Row("c", "", "c") +   // no duration yet: a quarter, 8 × 23
+         Row("", "0", "e") +   // zero repeats the previous duration
+         Row("", "16", "") +   // a rest: played as silence
+         Row("g", "", "") +    // only a key: nothing played
+         Row("", "1/2", "g") + // an expression: 23 × 0.5 = 11.5 → 12 (half to even)
+         Row("", "3/2", "g")); // 34.5 → 34
+    settings.onlyCompute = false;
+    Run();
+    ASSERT_EQ(host.played.size(), 5);
+    const int dauern[] = {184, 184, 368, 12, 34};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(host.played[i].dauer, dauern[i]) << i;
+    }
+    EXPECT_EQ(host.played[0].frequencies[0], 132.0L);
+    EXPECT_EQ(host.played[2].frequencies, ChordFrequencies{});
+    EXPECT_EQ(host.played[3].frequencies[0], 198.0L); // g in key g: its own tonic
+    // The rest and the key row keep their (empty) columns 3 and 4.
+    EXPECT_EQ(Frequencies(3), QString());
+    EXPECT_EQ(Frequencies(4), QString());
+    // The sounding chord carries the mark, and only while it sounds.
+    host.currentChordCell = [this] { return table.Cell(PieceTable::kChordColumn, 1); };
+    host.played.clear();
+    Run();
+    EXPECT_EQ(host.played[0].chordCell, QStringLiteral("c ->"));
+    EXPECT_EQ(table.Cell(PieceTable::kChordColumn, 1), QStringLiteral("c"));
+}
+
+TEST_F(Pass, DoubleClickOnARowComputesTheRowsAboveAndPlaysOnlyThatRow) {
+    QString rows = Row("c", "8", "c");
+    for (int i = 2; i <= 14; ++i) {
+        rows += Row("", "8", i == 12 ? "ceg" : "e");
+    }
+    Load(rows);
+    settings.onlyCompute = false;
+    Run(12);
+    ASSERT_EQ(host.played.size(), 1);
+    EXPECT_EQ(host.played[0].frequencies[2], 198.0L);
+    EXPECT_FALSE(Frequencies(11).isEmpty());
+    EXPECT_FALSE(Frequencies(12).isEmpty());
+    EXPECT_TRUE(Frequencies(13).isEmpty()); // the pass ended with row 12
+    EXPECT_TRUE(settings.onlyCompute);
+}
+
+TEST_F(Pass, NeighbouringAndFirstToneIntervals) {
+    const std::pair<QString, const char*> cases[] = {
+        {kModeIntervals, "gT Q "},    {kModeNeighbourIntervals, "gT kT "},
+        {kModeRatios, "5/4 3/2 "},    {kModeNeighbourRatios, "5/4 6/5 "},
+        {kModeSteps, "(110) (101) "},
+    };
+    for (const auto& [mode, intervals] : cases) {
+        Load(Row("c", "8", "ceg"));
+        table.SetDisplayMode(mode);
+        Run();
+        EXPECT_EQ(Intervals(1), QString::fromUtf8(intervals)) << mode.toStdString();
+    }
+}
+
+TEST_F(Pass, ASingleToneIsMeasuredFromTheTonicOfItsKey) {
+    table.SetDisplayMode(kModeIntervals);
+    Load(Row("c", "8", "g1") + Row("c1", "8", "g1"));
+    Run();
+    EXPECT_EQ(Intervals(1), QStringLiteral("Ok*Q")); // 396 over 132, no trailing blank
+    EXPECT_EQ(Intervals(2), QStringLiteral("Q"));    // 396 over 264
+}
+
+TEST_F(Pass, CentsAreMeasuredFromTheFirstKey) {
+    table.SetDisplayMode(kModeCents);
+    Load(Row("c", "8", "cgc1"));
+    Run();
+    EXPECT_EQ(table.Cell(PieceTable::kFrequencyColumn, 0), kCentHeader);
+    // c1 is an octave above the first key: 0 in column 3, 1200 between neighbours... here the
+    // neighbours are a fifth and a fourth.
+    EXPECT_EQ(Frequencies(1), QStringLiteral("0 702 0 "));
+    EXPECT_EQ(Intervals(1), QStringLiteral("702 498 "));
+    table.SetDisplayMode(kModeRatios);
+    Run();
+    EXPECT_EQ(table.Cell(PieceTable::kFrequencyColumn, 0), kFrequencyHeader);
+}
+
+TEST_F(Pass, KeyChangesDriftByACommaAndDauerndCarriesTheDriftOn) {
+    // C - a - d - G - C: each key is pure in the one before, and C comes back a comma lower.
+    Load(Row("c", "8", "c") + Row("a", "8", "c") + Row("d", "8", "c") + Row("g", "8", "c") +
+         Row("c", "8", "c"));
+    settings.onlyCompute = false;
+    host.dauernd = true;
+    host.onEvents = [this] {
+        if (host.played.size() == 9) {
+            settings.onlyCompute = true; // "Stop" while the tenth chord is about to sound
+        }
+    };
+    Run();
+    ASSERT_EQ(host.played.size(), 10);
+    const long double comma = 80.0L / 81.0L;
+    EXPECT_EQ(host.played[0].frequencies[0], 132.0L);
+    EXPECT_NEAR(static_cast<double>(host.played[4].frequencies[0] / (132 * comma)), 1.0, 1e-15);
+    // The second round starts in the key it ended in.
+    EXPECT_NEAR(static_cast<double>(host.played[5].frequencies[0] / (132 * comma)), 1.0, 1e-15);
+    EXPECT_NEAR(static_cast<double>(host.played[9].frequencies[0] / (132 * comma * comma)), 1.0,
+                1e-15);
+}
+
+TEST_F(Pass, DauerndOverAPieceThatPlaysNothingEnds) {
+    Load(Row("c", "", "") + Row("g", "", ""));
+    settings.onlyCompute = false;
+    host.dauernd = true;
+    Run(); // must return
+    EXPECT_TRUE(host.played.isEmpty());
+}
+
+TEST_F(Pass, ConcertPitchScalesAndFallsBackTo440) {
+    Load(Row("c", "8", "ca"));
+    host.kammerton = QStringLiteral("444");
+    Run();
+    EXPECT_EQ(Frequencies(1), QStringLiteral("133,2 222 "));
+    for (const char* bad : {"abc", "39", "10001", ""}) {
+        host.kammerton = QString::fromUtf8(bad);
+        Run();
+        EXPECT_EQ(host.kammerton, QStringLiteral("440")) << bad;
+        EXPECT_EQ(Frequencies(1), QStringLiteral("132 220 ")) << bad;
+    }
+}
+
+TEST_F(Pass, ATempoThatIsZeroOrNoNumberStopsBeforeTheFirstRow) {
+    Load(Row("c", "8", "c"));
+    for (const char* tempo : {"0", "abc"}) {
+        host.tempo = QString::fromUtf8(tempo);
+        EXPECT_THROW(Run(), Error) << tempo;
+        EXPECT_TRUE(Frequencies(1).isEmpty());
+    }
+    host.tempo = QStringLiteral("120"); // 1875 / 120 = 15.625 → 16
+    settings.onlyCompute = false;
+    Run();
+    EXPECT_EQ(host.played[0].dauer, 8 * 16);
+}
+
+TEST_F(Pass, AFaultyRowIsSkippedSilently) {
+    Load(Row("c", "8", "c") + Row("", "1/0", "e") + Row("", "8", "g"));
+    settings.onlyCompute = false;
+    Run();
+    ASSERT_EQ(host.played.size(), 2);
+    EXPECT_TRUE(Frequencies(2).isEmpty());
+    EXPECT_EQ(Frequencies(3), QStringLiteral("198 "));
+}
+
+TEST_F(Pass, NotationOnlyForTablesOfFewerThanFiftyRows) {
+    table.SetRowCount(49);
+    Run();
+    EXPECT_EQ(host.notations, 1);
+    table.SetRowCount(50);
+    Run();
+    EXPECT_EQ(host.notations, 1);
+    EXPECT_EQ(host.hiddenNotations, 1);
+}
+
+TEST_F(Pass, PlayingScrollsEveryTenthRow) {
+    QString rows = Row("c", "8", "c");
+    for (int i = 2; i <= 25; ++i) {
+        rows += Row("", "8", "c");
+    }
+    Load(rows);
+    settings.onlyCompute = false;
+    Run();
+    EXPECT_EQ(host.scrolls, (QList<int>{1, 0, 10, 1}));
+    EXPECT_EQ(host.eventRounds, 25);
+}
+
+TEST_F(Pass, KeyCheckOfARowEndsThePass) {
+    Load(Row("c", "8", "c") + Row("x", "8", "ceg") + Row("", "8", "e"));
+    settings.onlyCompute = false;
+    Run(kKeyCheckTarget + 2);
+    ASSERT_EQ(host.keyChecks.size(), 1);
+    const QStringList lines = host.keyChecks[0].split(u'\r');
+    EXPECT_EQ(lines.size(), 5 + 25);
+    EXPECT_TRUE(lines[5].startsWith(QStringLiteral("6 ")));
+    EXPECT_TRUE(lines[5].endsWith(QStringLiteral("c")));
+    EXPECT_TRUE(host.played.isEmpty());
+    EXPECT_FALSE(Frequencies(1).isEmpty());
+    EXPECT_TRUE(Frequencies(2).isEmpty());
+}
+
+} // namespace
+} // namespace zk
