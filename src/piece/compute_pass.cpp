@@ -108,6 +108,29 @@ long long ThirtySecondLength(const QString& tempoText) {
     return RoundHalfEven(1875 / tempo, QStringLiteral("Ungültiges Tempo \"%1\".").arg(tempoText));
 }
 
+DecimalsChange NextDecimals(int decimals) {
+    switch (decimals) {
+    case 1:
+        return {2,
+                QStringLiteral("Die Frequenzen werden nun mit 2 Dezimalen angegeben,\rbeim den "
+                               "nächsten Klicks auf 3 und 4 und dann wieder auf 1 Dezimale."),
+                true};
+    case 2:
+        return {3,
+                QStringLiteral("Die Frequenzen werden nun mit 3 Dezimalen angegeben,\rbeim den "
+                               "nächsten Klicks auf 4 und dann wieder auf 1 Dezimale."),
+                true};
+    case 3:
+        return {4,
+                QStringLiteral("Die Frequenzen werden nun mit 4 Dezimalen angegeben,\rbeim "
+                               "nächsten Klick auf 1 Dezimale."),
+                true};
+    default:
+        return {1, QStringLiteral("Die Frequenzen werden nun wieder mit 1 Dezimalen angegeben."),
+                false};
+    }
+}
+
 void ComputePass(int target, PieceTable& table, TonartScale& scale, PassSettings& settings,
                  PassHost& host) {
     host.ClearLastPiece();

@@ -37,4 +37,13 @@ long double ReadKammerton(PassHost& host);
 // round(1875 / tempo). Throws when the tempo text is not a number or is 0.
 long long ThirtySecondLength(const QString& tempoText);
 
+// "Mehr Dezimalstellen": each click moves the decimals 1 → 2 → 3 → 4 → 1 and explains the new
+// setting; the menu item is checked from 2 on.
+struct DecimalsChange {
+    int decimals = 1;
+    QString message; // line breaks as "\r"
+    bool checked = false;
+};
+DecimalsChange NextDecimals(int decimals);
+
 } // namespace zk
