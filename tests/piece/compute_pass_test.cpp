@@ -238,3 +238,32 @@ TEST_F(Pass, KeyCheckOfARowEndsThePass) {
 
 } // namespace
 } // namespace zk
+
+namespace zk {
+namespace {
+
+TEST(NextDecimals, CyclesThroughOneToFourWithItsMessages) {
+    int decimals = 1;
+    const std::tuple<int, bool, const char*> steps[] = {
+        {2, true,
+         "Die Frequenzen werden nun mit 2 Dezimalen angegeben,\rbeim den nächsten Klicks "
+         "auf 3 und 4 und dann wieder auf 1 Dezimale."},
+        {3, true,
+         "Die Frequenzen werden nun mit 3 Dezimalen angegeben,\rbeim den nächsten Klicks "
+         "auf 4 und dann wieder auf 1 Dezimale."},
+        {4, true,
+         "Die Frequenzen werden nun mit 4 Dezimalen angegeben,\rbeim nächsten Klick auf 1 "
+         "Dezimale."},
+        {1, false, "Die Frequenzen werden nun wieder mit 1 Dezimalen angegeben."},
+    };
+    for (const auto& [next, checked, message] : steps) {
+        const DecimalsChange change = NextDecimals(decimals);
+        EXPECT_EQ(change.decimals, next);
+        EXPECT_EQ(change.checked, checked);
+        EXPECT_EQ(change.message, QString::fromUtf8(message));
+        decimals = change.decimals;
+    }
+}
+
+} // namespace
+} // namespace zk
