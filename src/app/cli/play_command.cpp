@@ -1,0 +1,28 @@
+#include "app/cli/cli.h"
+#include "app/cli/sound_command.h"
+#include "sound/qt_audio_output.h"
+#include "sound/sound_player.h"
+#include "support/errors.h"
+
+namespace zk::cli {
+
+int PlayCommand(const QStringList& args, Io& io) {
+    SoundCommandOptions options;
+    if (const auto usage = ParseSoundOptions(QStringLiteral("play"), args, options, io)) {
+        return *usage;
+    }
+    QString notice;
+    QtAudioOutput output([&](const QString& text) { notice = text; });
+    SoundPlayer player(output);
+    // Without a sound device there is nothing to hear: the first chord ends the command with the
+    // reason, instead of a silent (and with --loop endless) pass.
+    const int status = PlayPiece(options, player, io, [&] {
+        if (!output.HasDevice()) {
+            throw Error(notice);
+        }
+    });
+    output.Drain();
+    return status;
+}
+
+} // namespace zk::cli

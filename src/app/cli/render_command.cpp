@@ -1,0 +1,156 @@
+#include "app/cli/cli.h"
+#include "app/cli/cli_piece.h"
+#include "app/cli/sound_command.h"
+#include "engine/key_scale.h"
+#include "engine/temperaments.h"
+#include "piece/compute_pass.h"
+#include "piece/piece_table.h"
+#include "sound/audio_output.h"
+#include "sound/sound_player.h"
+#include "sound/synthesis.h"
+#include "support/number_text.h"
+
+namespace zk::cli {
+
+namespace {
+
+QString UsageLine(const QString& command) {
+    return command == u"render"
+               ? QStringLiteral("Aufruf: zirkelon render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine "
+                                "| --square | --sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.wav "
+                                "DATEI\n")
+               : QStringLiteral("Aufruf: zirkelon play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" "
+                                "| --sine | --square | --sawtooth] [--pitch HZ] [--tempo N] "
+                                "DATEI\n");
+}
+
+int Usage(const QString& command, Io& io, const QString& message) {
+    io.err += message + u'\n' + UsageLine(command);
+    return kExitUsage;
+}
+
+} // namespace
+
+std::optional<int> ParseSoundOptions(const QString& command, const QStringList& args,
+                                     SoundCommandOptions& options, Io& io) {
+    const bool render = command == u"render";
+    int timbreOptions = 0;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (arg == u"--sine" || arg == u"--square" || arg == u"--sawtooth") {
+            ++timbreOptions;
+            (arg == u"--sine"     ? options.sine
+             : arg == u"--square" ? options.square
+                                  : options.sawtooth) = true;
+        } else if (arg == u"--loop" && !render) {
+            options.loop = true;
+        } else if (arg == u"--timbre" || arg == u"--pitch" || arg == u"--tempo" ||
+                   (arg == u"-o" && render)) {
+            if (i + 1 >= args.size()) {
+                return Usage(command, io, QStringLiteral("Zu \"%1\" fehlt der Wert.").arg(arg));
+            }
+            const QString& value = args.at(++i);
+            if (arg == u"--timbre") {
+                ++timbreOptions;
+                const QStringList parts = value.split(u' ', Qt::SkipEmptyParts);
+                if (parts.size() != 6) {
+                    return Usage(command, io,
+                                 QStringLiteral("--timbre erwartet sechs Prozentzahlen für die "
+                                                "Obertöne, z. B. \"75 50 30 15 10 5\"."));
+                }
+                OvertoneTexts texts;
+                for (std::size_t k = 0; k < texts.size(); ++k) {
+                    texts[k] = parts.at(static_cast<qsizetype>(k));
+                }
+                options.overtones = texts;
+            } else if (arg == u"--pitch") {
+                options.pitch = value;
+            } else if (arg == u"--tempo") {
+                options.tempo = value;
+            } else {
+                options.output = value;
+            }
+        } else if (arg.startsWith(u'-') && arg != u"-") {
+            return Usage(command, io, QStringLiteral("Unbekannte Option \"%1\".").arg(arg));
+        } else if (options.file.isEmpty()) {
+            options.file = arg;
+        } else {
+            return Usage(command, io, QStringLiteral("Nur eine Datei ist möglich."));
+        }
+    }
+    if (timbreOptions > 1) {
+        return Usage(command, io,
+                     QStringLiteral("Nur eine Klangfarbe ist möglich: --timbre, --sine, --square "
+                                    "oder --sawtooth."));
+    }
+    if (options.file.isEmpty()) {
+        return Usage(command, io, QStringLiteral("Die Stückdatei fehlt."));
+    }
+    if (render && options.output.isEmpty()) {
+        return Usage(command, io, QStringLiteral("Die Ausgabedatei (-o) fehlt."));
+    }
+    return std::nullopt;
+}
+
+int PlayPiece(const SoundCommandOptions& options, SoundPlayer& player, Io& io,
+              const std::function<void()>& afterChord) {
+    const auto text = ReadPieceInput(options.file, io);
+    if (!text) {
+        return kExitUserError;
+    }
+    PieceTable table;
+    const std::optional<TimbreTexts> pieceTimbre = LoadPieceText(table, *text);
+
+    Timbre& timbre = player.timbre();
+    timbre.overtoneTexts = options.overtones.value_or(pieceTimbre.value_or(kDefaultTimbreTexts));
+    if (options.sine) {
+        timbre.CBSinusClick();
+    } else if (options.square || options.sawtooth) {
+        timbre.CBRechteckClick();
+        if (options.sawtooth) {
+            timbre.CBRechteckClick();
+        }
+    }
+    timbre.Eoberton1Exit();
+
+    TemperamentList temperaments = TemperamentList::LoadForReading();
+    TonartScale scale(&temperaments);
+    PassSettings settings;
+    settings.onlyCompute = false;
+    CliPassHost host;
+    host.kammerton = options.pitch;
+    host.tempo = options.tempo;
+    host.dauernd = options.loop;
+    host.clearLastPiece = [&] { player.ClearLastPiece(); };
+    host.playChord = [&](int dauer, const ChordFrequencies& frequencies) {
+        player.PlayChord(dauer, frequencies);
+        if (afterChord) {
+            afterChord();
+        }
+    };
+    ComputePass(0, table, scale, settings, host);
+    return kExitOk;
+}
+
+int RenderCommand(const QStringList& args, Io& io) {
+    SoundCommandOptions options;
+    if (const auto usage = ParseSoundOptions(QStringLiteral("render"), args, options, io)) {
+        return *usage;
+    }
+    // Nothing to hear and nothing to keep: every chord is written once, into the file.
+    SilentAudioOutput silence;
+    SoundPlayer player(silence);
+    player.SetCacheEnabled(false);
+    if (const int status = PlayPiece(options, player, io); status != kExitOk) {
+        return status;
+    }
+    player.WriteLastPieceWav(options.output);
+    const auto frames = player.lastPiece().FrameCount();
+    io.out += QStringLiteral("%1: %2 Akkorde, %3 Sekunden\n")
+                  .arg(options.output)
+                  .arg(player.lastPiece().size())
+                  .arg(NumberToText(2, static_cast<long double>(frames) / kFrameRate));
+    return kExitOk;
+}
+
+} // namespace zk::cli
