@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+#include <functional>
+
+class QAction;
+
+namespace zk {
+
+class NotationPicture;
+class PieceTable;
+
+// The staff-notation window: a small frame at the top right of the screen, always on top, that
+// shows the notation picture. It is created once and only shown and hidden; the waveform picture
+// borrows it too. The picture and its settings belong to the NotationPicture it is given.
+class NotationWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit NotationWindow(NotationPicture& picture, QWidget* parent = nullptr);
+    ~NotationWindow() override;
+
+    NotationPicture& Picture() { return m_picture; }
+
+    // Where "Noten zeigen" finds the piece, and how it empties the record of the last piece.
+    void SetPieceTable(std::function<const PieceTable*()> table) { m_table = std::move(table); }
+    void SetClearLastPiece(std::function<void()> action) { m_clearLastPiece = std::move(action); }
+
+    // The menu items the main window shows: "Noten zeigen" and the six "Noten im Bass" items
+    // (variable, then 0 .. 4), checkable, the one of the current setting checked.
+    QAction* NotenZeigenAction() const { return Notenbildzeigen1; }
+    QList<QAction*> BassNotesActions() const { return m_bassActions; }
+
+    // The piece as notation: the caption becomes empty, the picture is drawn and the window takes
+    // its size and place and comes back unless it was put away.
+    void NotateTable(const PieceTable& table);
+
+    // Keeps the window hidden after a pass over a table too long for the notation.
+    void PutAway();
+    // Opening the example menus: put away and hidden at once.
+    void PutAwayAndHide();
+
+    // Back to normal size. A visible window stays as it is; a hidden one comes back unless it
+    // was put away or lies far beyond the screen's left edge (a very long piece).
+    void RestoreNotationWindow();
+
+public slots:
+    // "Noten zeigen": empties the last piece, draws the table and shows the window in any case.
+    void Notenbildzeigen1Click();
+    // The six "Noten im Bass" items: the setting of the item, then as "Noten zeigen".
+    void MBassvClick();
+
+private:
+    void OnNotationDrawn();
+    void UpdateBassNotesChecks();
+
+    NotationPicture& m_picture;
+    QWidget* Image1 = nullptr;
+    QAction* Notenbildzeigen1 = nullptr;
+    QList<QAction*> m_bassActions;
+    std::function<const PieceTable*()> m_table;
+    std::function<void()> m_clearLastPiece;
+};
+
+// The caption of the "Noten im Bass" item of a setting (-1 variable, 0 .. 4).
+QString BassNotesItemText(int bassNotes);
+
+} // namespace zk
