@@ -24,8 +24,9 @@ QString DecodeFileText(const QByteArray& bytes);
 // character is ever lost.
 QByteArray EncodeFileText(const QString& text);
 
-// CP850 (the DOS code page of printers) for one Windows-1252 character; characters without a
-// CP850 counterpart become "?".
+// CP850 (the DOS code page of printers), one byte per character. Windows-1252 characters without
+// a CP850 counterpart become their nearest look-alike (quotation marks, dashes, letters with a
+// caron) or "?" (the euro sign, the five undefined bytes); so does everything beyond.
 QByteArray EncodeCp850(const QString& text);
 
 } // namespace zk
