@@ -19,4 +19,11 @@ else
     scripts/build.sh -DZK_WERROR=ON
 fi
 
+# The sound tests play through a PulseAudio server with a null sink and record its monitor.
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/zirkelon-runtime}
+scripts/start-sound-server.sh
+
+# The printing tests print through a CUPS queue whose backend writes the jobs into a folder.
+scripts/start-print-server.sh
+
 ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$(nproc)" --timeout 300

@@ -7,6 +7,8 @@ packages=(
     g++ cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-multimedia-dev libcups2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    pulseaudio pulseaudio-utils sox
+    cups-daemon cups-client
 )
 
 missing=()

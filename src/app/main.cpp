@@ -1,4 +1,5 @@
 #include "app/cli/cli.h"
+#include "app/desktop.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -18,6 +19,9 @@ void Write(FILE* stream, const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc == 1) {
+        return zk::RunDesktop(argc, argv);
+    }
     // The command line needs no display: a core application reads the locale and the paths.
     // A command that draws text gets the fonts of a GUI application, still without a display.
     std::unique_ptr<QCoreApplication> app;

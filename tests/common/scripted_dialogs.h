@@ -5,19 +5,83 @@
 #include <QList>
 #include <QStringList>
 
+#include <optional>
+
 namespace zk::test {
 
-// UserDialogs for tests: records every text shown and answers questions from a script (true
-// when the script is empty).
+// UserDialogs for tests: records every text shown and answers from scripts. Questions are
+// answered true, text dialogs cancelled and file dialogs cancelled when their script is empty.
 class ScriptedDialogs : public UserDialogs {
 public:
     void ShowMessage(const QString& text) override { messages.append(text); }
     bool AskYesNo(const QString& text) override { return Answer(text); }
     bool AskOkCancel(const QString& text) override { return Answer(text); }
+    bool AskYesNoTitled(const QString& title, const QString& text) override {
+        questionTitles.append(title);
+        return Answer(text);
+    }
 
-    QStringList messages;  // texts of message boxes, in order
-    QStringList questions; // texts of questions, in order
-    QList<bool> answers;   // answers to give, consumed from the front
+    TextDialogResult ShowTextDialog(const QString& caption, const QString& text,
+                                    TextDialogMode mode) override {
+        textDialogs.append({caption, text, mode});
+        if (textAnswers.isEmpty()) {
+            return {true, false, text};
+        }
+        TextDialogResult result = textAnswers.takeFirst();
+        if (result.text.isNull()) {
+            result.text = text; // the text as shown, unchanged
+        }
+        return result;
+    }
+
+    bool PromptWithHistory(const QString& caption, const QString& prompt,
+                           const QString& explanation, QStringList& history,
+                           QString& value) override {
+        prompts.append({caption, prompt, explanation});
+        if (promptAnswers.isEmpty()) {
+            return false;
+        }
+        const std::optional<QString> answer = promptAnswers.takeFirst();
+        if (!answer) {
+            return false;
+        }
+        RememberInput(history, value, *answer);
+        value = *answer;
+        return true;
+    }
+
+    std::optional<QString> AskOpenFileName(const QString& folder, const QString& name,
+                                           const QString&) override {
+        fileDialogs.append(folder + u'|' + name);
+        return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.takeFirst();
+    }
+    std::optional<QString> AskSaveFileName(const QString& folder, const QString& name,
+                                           const QString&) override {
+        fileDialogs.append(folder + u'|' + name);
+        return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.takeFirst();
+    }
+
+    struct TextDialog {
+        QString caption;
+        QString text;
+        TextDialogMode mode;
+    };
+    struct Prompt {
+        QString caption;
+        QString prompt;
+        QString explanation;
+    };
+
+    QStringList messages;       // texts of message boxes, in order
+    QStringList questions;      // texts of questions, in order
+    QStringList questionTitles; // titles of the questions that have their own
+    QList<bool> answers;        // answers to give, consumed from the front
+    QList<TextDialog> textDialogs;
+    QList<TextDialogResult> textAnswers;
+    QList<Prompt> prompts;
+    QList<std::optional<QString>> promptAnswers; // nothing: cancelled
+    QStringList fileDialogs;                     // "folder|name" of each file dialog
+    QList<std::optional<QString>> fileAnswers;   // nothing: cancelled
 
 private:
     bool Answer(const QString& text) {

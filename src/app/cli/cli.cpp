@@ -10,6 +10,10 @@ const QList<Command>& Commands() {
         {QStringLiteral("eval"), QStringLiteral("eval AUSDRUCK"),
          QStringLiteral("berechnet einen Rechenausdruck wie \"3/4\" oder \"440*3/2\""),
          EvalCommand},
+        {QStringLiteral("example"), QStringLiteral("example [NAME]"),
+         QStringLiteral("listet die eingebauten Beispiele auf; mit NAME wird das Beispiel als "
+                        "Stückdatei ausgegeben"),
+         ExampleCommand},
         {QStringLiteral("compute"),
          QStringLiteral("compute [--display ID] [--decimals N] [--pitch HZ] [--tempo N] [--tsv] "
                         "[-o AUSGABE] DATEI"),
@@ -26,6 +30,21 @@ const QList<Command>& Commands() {
          QStringLiteral("Modulationen berechnen: OP ist T t Q q m + - oder back (ein Schritt "
                         "zurück)"),
          ModulateCommand},
+        {QStringLiteral("notation"),
+         QStringLiteral("notation [--bass v|0|1|2|3|4] -o AUSGABE.png DATEI"),
+         QStringLiteral("zeichnet die Noten eines Stücks als PNG-Bild; --bass: wie viele Töne "
+                        "jedes Akkords im Bass stehen (v = variabel)"),
+         NotationCommand},
+        {QStringLiteral("render"),
+         QStringLiteral("render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | --sawtooth] "
+                        "[--pitch HZ] [--tempo N] -o AUSGABE.wav DATEI"),
+         QStringLiteral("schreibt ein Stück als WAV-Datei (44100 Hz, 16 Bit, Stereo); ohne "
+                        "Klangfarbe die des Stücks oder 75 50 30 15 10 5"),
+         RenderCommand},
+        {QStringLiteral("play"),
+         QStringLiteral("play [--loop] [KLANGFARBE] [--pitch HZ] [--tempo N] DATEI"),
+         QStringLiteral("spielt ein Stück über die Tonausgabe, mit --loop immer wieder"),
+         PlayCommand},
     };
     return commands;
 }

@@ -45,8 +45,12 @@ QString VersionText();
 
 // The commands, one function each; they live in their own files.
 int EvalCommand(const QStringList& args, Io& io);
+int ExampleCommand(const QStringList& args, Io& io);
 int ComputeCommand(const QStringList& args, Io& io);
 int KeycheckCommand(const QStringList& args, Io& io);
 int ModulateCommand(const QStringList& args, Io& io);
+int NotationCommand(const QStringList& args, Io& io);
+int PlayCommand(const QStringList& args, Io& io);
+int RenderCommand(const QStringList& args, Io& io);
 
 } // namespace zk::cli

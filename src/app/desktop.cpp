@@ -1,0 +1,87 @@
+#include "app/desktop.h"
+
+#include "app/main_window.h"
+#include "app/modulation_window.h"
+#include "app/notation_window.h"
+#include "app/shutdown.h"
+#include "app/start_window.h"
+#include "app/widget_dialogs.h"
+#include "notation/notation_picture.h"
+#include "sound/qt_audio_output.h"
+#include "sound/sound_player.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+namespace zk {
+
+namespace {
+
+bool HasDisplay() {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+int RunDesktop(int argc, char* argv[]) {
+    if (!HasDisplay()) {
+        std::fputs("Zirkelon braucht einen Bildschirm (X11 oder Wayland); es wurde keiner "
+                   "gefunden.\n\"zirkelon --help\" zeigt, was ohne Fenster geht.\n",
+                   stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zirkelon"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Zirkelon"));
+
+    WidgetDialogs dialogs;
+    // No sound device: the program says so once and plays silently.
+    QtAudioOutput audio([&dialogs](const QString& notice) { dialogs.ShowMessage(notice); });
+    SoundPlayer sound(audio);
+
+    // The windows in the order the program has always made them; only the start window shows.
+    StartWindow start;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    NotationPicture picture(screen != nullptr ? screen->geometry().size() : QSize(1920, 1080));
+    NotationWindow notation(picture);
+    ModulationWindow modulation(dialogs);
+    const auto firstStart = [&dialogs] {
+        CreateDesktopShortcut(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+                              QCoreApplication::applicationFilePath(), dialogs);
+    };
+    MainWindow main(sound, notation, dialogs, firstStart);
+    dialogs.SetParent(&main);
+
+    const auto showMain = [&main] {
+        main.showMaximized();
+        main.raise();
+        main.activateWindow();
+    };
+    const auto showModulation = [&modulation] {
+        modulation.show();
+        modulation.raise();
+        modulation.activateWindow();
+    };
+    start.showMainWindow = showMain;
+    start.showModulationWindow = showModulation;
+    start.quit = [&app] { app.quit(); };
+    main.showModulationWindow = showModulation;
+    main.modulationWindowVisible = [&modulation] { return modulation.isVisible(); };
+    main.showStartWindow = [&start] { start.show(); };
+    modulation.SetShowMainWindow(showMain);
+    modulation.SetClosedAction([&main, &start] {
+        if (!main.isVisible()) {
+            start.show();
+        }
+    });
+    QApplication::setQuitOnLastWindowClosed(false); // the start window alone ends the program
+    start.show();
+    return app.exec();
+}
+
+} // namespace zk

@@ -1,0 +1,220 @@
+#include "app/input_dialog.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace zk {
+
+namespace {
+
+QRect ScreenRect() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+QFont CourierNew(int points) {
+    QFont font(QStringLiteral("Courier New"), points);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
+const QString kPrintCaption = QStringLiteral("Drucken");
+
+} // namespace
+
+InputDialog::InputDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("TForm15"));
+    setWindowTitle(QStringLiteral("Eingabe"));
+    resize(538, 271);
+
+    m_ok = new QPushButton(QStringLiteral("Ok"), this);
+    m_ok->setObjectName(QStringLiteral("BOk"));
+    m_ok->setGeometry(16, 8, 75, 25);
+    m_ok->setAutoDefault(false);
+    m_second = new QPushButton(QStringLiteral("Abbrechen"), this);
+    m_second->setObjectName(QStringLiteral("BAbbrechen"));
+    m_second->setGeometry(96, 8, 75, 25);
+    m_second->setAutoDefault(false);
+
+    m_prompt = new QLabel(this);
+    m_prompt->setObjectName(QStringLiteral("Label1"));
+    m_prompt->setFont(CourierNew(10));
+    m_prompt->setGeometry(8, 40, 513, 20);
+    m_combo = new QComboBox(this);
+    m_combo->setObjectName(QStringLiteral("ComboBox1"));
+    m_combo->setEditable(true);
+    m_combo->setInsertPolicy(QComboBox::NoInsert);
+    m_combo->setFont(CourierNew(10));
+    m_combo->setGeometry(8, 64, 513, 24);
+    m_combo->installEventFilter(this);
+    m_label2 = new QLabel(this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_label2->setGeometry(8, 96, 513, 20);
+    m_label2->hide();
+    m_edit2 = new QLineEdit(this);
+    m_edit2->setObjectName(QStringLiteral("Edit2"));
+    m_edit2->setFont(CourierNew(12));
+    m_edit2->setGeometry(8, 120, 513, 26);
+    m_edit2->hide();
+    m_memo = new QPlainTextEdit(this);
+    m_memo->setObjectName(QStringLiteral("Memo1"));
+    m_memo->setFont(CourierNew(10));
+    m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette palette = m_memo->palette();
+    palette.setColor(QPalette::Base, QColor(255, 240, 180));
+    m_memo->setPalette(palette);
+    m_memo->setGeometry(8, 160, 513, 64);
+
+    connect(m_ok, &QPushButton::clicked, this, &InputDialog::OkClicked);
+    connect(m_second, &QPushButton::clicked, this, &InputDialog::SecondButtonClicked);
+}
+
+void InputDialog::SetupTextMode(const QString& caption, const QString& text, TextDialogMode mode) {
+    m_ok->show();
+    switch (mode) {
+    case TextDialogMode::OkOnly:
+        m_second->hide();
+        break;
+    case TextDialogMode::OkCancel:
+        m_second->show();
+        m_second->setText(QStringLiteral("Abbrechen"));
+        break;
+    case TextDialogMode::OkPrint:
+        m_second->show();
+        m_second->setText(kPrintCaption);
+        break;
+    }
+    m_prompt->hide();
+    m_combo->hide();
+    m_label2->hide();
+    m_edit2->hide();
+    const int memoTop = m_ok->y() + m_ok->height() + 20;
+    int dialogHeight = memoTop + m_memo->height() + 50;
+    m_memo->setGeometry(8, memoTop, m_memo->width(), dialogHeight - memoTop - 40);
+    resize(width(), dialogHeight);
+    setWindowTitle(caption);
+    SetDialogText(text);
+    // The text fills the screen with a margin of 20 pixels.
+    const QRect screen = ScreenRect();
+    setGeometry(20, 20, screen.width() - 40, screen.height() - 40);
+    m_memo->setGeometry(8, memoTop, width() - 16, height() - memoTop - 8);
+}
+
+void InputDialog::SetupPromptMode(const QString& caption, const QString& prompt,
+                                  const QString& explanation, const QStringList& history,
+                                  const QString& value) {
+    setWindowTitle(caption.isEmpty() ? QStringLiteral("Eingabe") : caption);
+    m_ok->show();
+    m_second->show();
+    m_second->setText(QStringLiteral("Abbrechen"));
+    m_prompt->setText(prompt);
+    m_prompt->show();
+    m_label2->hide();
+    m_combo->clear();
+    m_combo->addItems(history);
+    m_combo->setEditText(value);
+    m_combo->show();
+    m_edit2->hide();
+    const int memoTop = m_combo->y() + m_combo->height() + 20;
+    const int dialogHeight = ScreenRect().height() * 3 / 4;
+    m_memo->setGeometry(8, memoTop, m_memo->width(), dialogHeight - memoTop - 40);
+    resize(width(), dialogHeight);
+    SetDialogText(explanation);
+    m_combo->setFocus();
+}
+
+QString InputDialog::memoText() const {
+    return m_memo->isHidden() ? QString() : m_memo->toPlainText();
+}
+
+QString InputDialog::comboText() const {
+    return m_combo->currentText();
+}
+
+void InputDialog::SetDialogText(const QString& text) {
+    int dialogHeight = height();
+    if (text.isEmpty()) {
+        dialogHeight -= m_memo->height();
+        m_memo->hide();
+    } else {
+        m_memo->show();
+        // Every line break as the user's system shows it; the memo is plain text.
+        QString normalised = text;
+        normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        normalised.replace(u'\r', u'\n');
+        m_memo->setPlainText(normalised);
+    }
+    const int lineBreaks = static_cast<int>(text.count(u'\r'));
+    QFont dialogFont = font();
+    dialogFont.setPointSize(10);
+    setFont(dialogFont);
+    m_memo->setFont(CourierNew(10));
+    dialogHeight += lineBreaks * 10 * 2;
+    if (text.size() > 720) {
+        dialogHeight = ScreenRect().height();
+    }
+    resize(width(), dialogHeight);
+    CentreOnScreen();
+}
+
+void InputDialog::CentreOnScreen() {
+    const QRect screen = ScreenRect();
+    move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
+}
+
+void InputDialog::OkClicked() {
+    if (acceptanceSteps) {
+        acceptanceSteps(*this);
+    }
+    m_dialogResult = 0;
+    accept();
+}
+
+void InputDialog::SecondButtonClicked() {
+    m_dialogResult = 1;
+    if (m_second->text() != kPrintCaption) {
+        reject();
+        return;
+    }
+    if (printText) {
+        printText(memoText());
+    }
+    if (showMessage) {
+        showMessage(QStringLiteral("Sie können mehrere Texte auf eine Seite drucken.\rWenn fertig: "
+                                   "Menü \"Datei|Seite auswerfen\"!"));
+    }
+}
+
+void InputDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        // Escape confirms a text shown for reading (and printing); elsewhere it cancels.
+        if (m_second->text() == kPrintCaption) {
+            OkClicked();
+        } else {
+            m_dialogResult = 1;
+            reject();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool InputDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_combo && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            OkClicked();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace zk

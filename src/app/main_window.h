@@ -1,0 +1,162 @@
+#pragma once
+
+#include "engine/key_scale.h"
+#include "engine/temperaments.h"
+#include "piece/compute_pass.h"
+#include "piece/pass_host.h"
+#include "piece/piece_table.h"
+#include "sound/sound_player.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QTableView;
+class QWidget;
+
+namespace zk {
+
+class NotationWindow;
+class PieceTableModel;
+class UserDialogs;
+
+// The main window ("Zirkelon"): the piece table `sg`, the control panel `Panel1` with the
+// timbre, tempo, repeat, concert pitch and cache controls, and the menu that reaches every tool.
+// It owns the piece, the key scale, the temperament list and the input histories, and runs the
+// computation pass through itself as the pass's host.
+class MainWindow : public QMainWindow, private PassHost, private PlaybackControl {
+    Q_OBJECT
+public:
+    // `onFirstStart` runs when the temperament file is missing (the program's first start),
+    // before the default list is written.
+    MainWindow(SoundPlayer& sound, NotationWindow& notation, UserDialogs& dialogs,
+               const std::function<void()>& onFirstStart = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    PieceTable& Table() { return m_table; }
+    PassSettings& Settings() { return m_settings; }
+    TemperamentList& Temperaments() { return m_temperaments; }
+    QStringList& ToneHistory() { return m_toneHistory; }
+    QStringList& ChordHistory() { return m_chordHistory; }
+    bool PieceModified() const { return m_pieceModified; }
+    void SetPieceModified(bool modified) { m_pieceModified = modified; }
+    bool EditMode() const { return m_editMode; }
+    bool FirstStart() const { return m_firstStart; }
+    QTableView* Grid() const { return sg; }
+
+    // The input dialog's acceptance steps: a text beginning with "TA" becomes the piece table;
+    // the dialog "Mitteltönige Stimmungen" offers its text as the new temperament list.
+    void AcceptDialogText(const QString& caption, const QString& text);
+
+    // Runs a menu command; an error it raises is shown in a message box and the program goes on.
+    void RunCommand(const std::function<void()>& command);
+
+    // The pass over the piece, for a target of ComputePass; the notation window comes back
+    // afterwards.
+    void RunPass(int target);
+
+    // Set by the shell: the window switching and the start window's return.
+    std::function<void()> showModulationWindow;
+    std::function<bool()> modulationWindowVisible;
+    std::function<void()> showStartWindow;
+
+public slots:
+    void Rechne1Click();
+    void Spiele1Click();
+    void Stop1Click();
+    void Alleslschen1Click();
+    void Edieren1Click();
+    void ffnen1Click();
+    void Speichern1Click();
+    void Tonartwechsel1Click();
+    void Ediermodus1Click();
+    void KlickaufAkkordltihnertnen1Click();
+    void Genauer1Click();
+    void Beenden1Click();
+    void mitteltnig1Click();
+    void SpieleLetztesStueckClick();
+    void SpeichereLetztesStueckClick();
+    void SpieleGespeicherteDateiClick();
+    void sgClick(const QModelIndex& index);
+    void sgDblClick(const QModelIndex& index);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // PassHost
+    QString KammertonText() const override;
+    void SetKammertonText(const QString& text) override;
+    QString TempoText() const override;
+    bool Dauernd() const override;
+    void ClearLastPiece() override;
+    void NotateTable(const PieceTable& table) override;
+    void HideNotation() override;
+    void ScrollToRow(int row) override;
+    void ProcessPendingEvents() override;
+    void PlayChord(int dauer, const ChordFrequencies& frequencies) override;
+    void ShowKeyCheck(const QString& message) override;
+    // PlaybackControl
+    bool OnlyCompute() const override { return m_settings.onlyCompute; }
+
+    void BuildPanel();
+    void BuildTable();
+    void BuildMenus();
+    void LoadHistories();
+    void SaveHistories() const;
+    // The overtone edits' texts into the timbre; reading them also recomputes the spectrum and
+    // ends a sine or organ setting (leaving an edit, playing a chord).
+    void CopyTimbreEdits();
+    void ReadTimbreEdits();
+    void ShowTimbre();
+    void SetTimbreTexts(const std::array<QString, 6>& texts);
+    bool HandleGridKey(QKeyEvent* event);
+    void SetDisplayMode(const QString& mode);
+    void SetEditMode(bool editMode);
+    void NotYetAvailable();
+
+    SoundPlayer& m_sound;
+    NotationWindow& m_notation;
+    UserDialogs& m_dialogs;
+
+    PieceTable m_table;
+    TemperamentList m_temperaments;
+    TonartScale m_scale{&m_temperaments};
+    PassSettings m_settings{false, 1};
+    QStringList m_toneHistory;
+    QStringList m_chordHistory;
+    bool m_pieceModified = false;
+    bool m_editMode = true;
+    bool m_firstStart = false;
+    bool m_passRunning = false;
+
+    // Panel1
+    std::array<QLineEdit*, 6> m_overtoneEdits{};
+    QCheckBox* CBRechteck = nullptr;
+    QCheckBox* CBSinus = nullptr;
+    QCheckBox* CBorgel = nullptr;
+    QLineEdit* Eviertel = nullptr;
+    QCheckBox* CBdauernd = nullptr;
+    QLineEdit* Ekammerton = nullptr;
+    QCheckBox* CBspeichern = nullptr;
+
+    QTableView* sg = nullptr;
+    PieceTableModel* m_model = nullptr;
+
+    QAction* Ediermodus1 = nullptr;
+    QAction* KlickaufAkkordltihnertnen1 = nullptr;
+    QAction* Genauer1 = nullptr;
+};
+
+// The names of the settings files of the input histories.
+QString ToneHistoryPath();
+QString ChordHistoryPath();
+
+} // namespace zk

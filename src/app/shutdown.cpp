@@ -1,0 +1,90 @@
+#include "app/shutdown.h"
+
+#include "support/errors.h"
+#include "support/program_files.h"
+#include "support/user_dialogs.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+namespace zk {
+
+namespace {
+
+void CollectInto(const QString& folder, QStringList& files) {
+    const QDir dir(folder);
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isDir() && !entry.isSymLink()) {
+            if (!entry.fileName().startsWith(u'.')) {
+                CollectInto(entry.filePath(), files);
+            }
+        } else {
+            files.append(entry.filePath());
+        }
+    }
+}
+
+} // namespace
+
+QStringList CollectFiles(const QString& folder) {
+    QStringList files;
+    CollectInto(folder, files);
+    files.sort();
+    return files;
+}
+
+QString TempFilesPreview(const QStringList& files) {
+    if (files.size() >= 25) {
+        QString preview;
+        for (qsizetype i = 0; i < 20; ++i) {
+            preview += files.at(i) + u'\r';
+        }
+        return preview + QStringLiteral("...");
+    }
+    return files.join(u'\r');
+}
+
+void DeleteTempFiles(const QString& folder, UserDialogs& dialogs) {
+    const QStringList files = CollectFiles(folder.trimmed());
+    const QString preview = TempFilesPreview(files);
+    if (preview.isEmpty()) {
+        return;
+    }
+    if (!dialogs.AskYesNoTitled(
+            QStringLiteral("Alle temporäte Dateien, die vom Programm angelegt wurden, löschen?"),
+            QStringLiteral("Gelöscht werden ...\r") + preview)) {
+        return;
+    }
+    for (const QString& file : files) {
+        if (!file.trimmed().isEmpty() && QFile::exists(file)) {
+            QFile::remove(file);
+        }
+    }
+}
+
+void CreateDesktopShortcut(const QString& desktopFolder, const QString& programPath,
+                           UserDialogs& dialogs) {
+    QDir().mkpath(desktopFolder);
+    const QString path = QDir(desktopFolder).filePath(QStringLiteral("Zirkelon.desktop"));
+    const QString entry = QStringLiteral("[Desktop Entry]\n"
+                                         "Type=Application\n"
+                                         "Name=Zirkelon\n"
+                                         "Comment=Reine Stimmung hören und berechnen\n"
+                                         "Exec=\"%1\"\n"
+                                         "Path=/\n"
+                                         "Terminal=false\n"
+                                         "Categories=Audio;Education;Music;\n")
+                              .arg(programPath);
+    WriteFileBytes(path, entry.toUtf8());
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner |
+                                    QFileDevice::ExeUser | QFileDevice::ExeGroup |
+                                    QFileDevice::ExeOther);
+    dialogs.ShowMessage(QStringLiteral("Es wurde eine Verknüpfung auf dem Desktop erstellt.\rDiese "
+                                       "können Sie mit Klick auf die rechte Maustaste löschen."));
+}
+
+} // namespace zk

@@ -1,0 +1,114 @@
+#include "app/widget_dialogs.h"
+
+#include "app/input_dialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace zk {
+
+QString DisplayLineBreaks(const QString& text) {
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.replace(u'\r', u'\n');
+    return result;
+}
+
+QString QtFileFilter(const QString& filter) {
+    // "Beschreibung|Muster|Beschreibung|Muster" → "Beschreibung;;Beschreibung"; the description
+    // already names its pattern in parentheses.
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts.at(i);
+        filters << (description.contains(u'(')
+                        ? description
+                        : description + QStringLiteral(" (") + parts.at(i + 1) + u')');
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+void WidgetDialogs::ShowMessage(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zirkelon"), DisplayLineBreaks(text),
+                    QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+bool WidgetDialogs::AskYesNo(const QString& text) {
+    return AskYesNoTitled(QStringLiteral("Zirkelon"), text);
+}
+
+bool WidgetDialogs::AskYesNoTitled(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Question, title, DisplayLineBreaks(text),
+                    QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Nein"));
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool WidgetDialogs::AskOkCancel(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Zirkelon"), DisplayLineBreaks(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    return box.exec() == QMessageBox::Ok;
+}
+
+void WidgetDialogs::Prepare(InputDialog& dialog) {
+    dialog.acceptanceSteps = acceptanceSteps;
+    dialog.printText = printText;
+    dialog.showMessage = [this](const QString& text) { ShowMessage(text); };
+}
+
+TextDialogResult WidgetDialogs::ShowTextDialog(const QString& caption, const QString& text,
+                                               TextDialogMode mode) {
+    InputDialog dialog(m_parent);
+    Prepare(dialog);
+    dialog.SetupTextMode(caption, text, mode);
+    dialog.exec();
+    return {dialog.dialogResult() == 1, dialog.dialogResult() == 0, dialog.memoText()};
+}
+
+bool WidgetDialogs::PromptWithHistory(const QString& caption, const QString& prompt,
+                                      const QString& explanation, QStringList& history,
+                                      QString& value) {
+    InputDialog dialog(m_parent);
+    Prepare(dialog);
+    dialog.SetupPromptMode(caption, prompt, explanation, history, value);
+    dialog.exec();
+    const bool ok = dialog.dialogResult() == 0;
+    if (ok) {
+        const QString entered = dialog.comboText();
+        RememberInput(history, value, entered);
+        value = entered;
+    }
+    return ok;
+}
+
+std::optional<QString> WidgetDialogs::AskOpenFileName(const QString& folder, const QString& name,
+                                                      const QString& filter) {
+    QFileDialog dialog(m_parent, QString(), folder, QtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first(); // several may be chosen; the first is read
+}
+
+std::optional<QString> WidgetDialogs::AskSaveFileName(const QString& folder, const QString& name,
+                                                      const QString& filter) {
+    QFileDialog dialog(m_parent, QString(), folder, QtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+}
+
+} // namespace zk

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "support/user_dialogs.h"
+
+#include <functional>
+
+class QWidget;
+
+namespace zk {
+
+class InputDialog;
+
+// The desktop program's dialogs: message boxes, the open and save dialogs, and the input dialog
+// for texts and prompts. Messages use "\r" for line breaks; they are shown as line breaks.
+class WidgetDialogs : public UserDialogs {
+public:
+    explicit WidgetDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+
+    void SetParent(QWidget* parent) { m_parent = parent; }
+
+    void ShowMessage(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
+    bool AskOkCancel(const QString& text) override;
+    bool AskYesNoTitled(const QString& title, const QString& text) override;
+    TextDialogResult ShowTextDialog(const QString& caption, const QString& text,
+                                    TextDialogMode mode) override;
+    bool PromptWithHistory(const QString& caption, const QString& prompt,
+                           const QString& explanation, QStringList& history,
+                           QString& value) override;
+    std::optional<QString> AskOpenFileName(const QString& folder, const QString& name,
+                                           const QString& filter) override;
+    std::optional<QString> AskSaveFileName(const QString& folder, const QString& name,
+                                           const QString& filter) override;
+
+    // Run whenever an input dialog is closed with "Ok" (the piece table and the temperament
+    // list take their texts back).
+    std::function<void(const InputDialog&)> acceptanceSteps;
+    // Prints a text from the input dialog's "Drucken" button.
+    std::function<void(const QString&)> printText;
+
+private:
+    void Prepare(InputDialog& dialog);
+    QWidget* m_parent;
+};
+
+// "\r" and "\r\n" as "\n", for Qt's widgets.
+QString DisplayLineBreaks(const QString& text);
+
+// A filter in the program's notation ("Alle Dateien (*.*)|*.*") for Qt's file dialogs.
+QString QtFileFilter(const QString& filter);
+
+} // namespace zk

@@ -1,0 +1,116 @@
+#include "app/input_dialog.h"
+#include "app/widget_dialogs.h"
+#include "common/qt_printers.h"
+#include "support/user_dialogs.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace zk {
+namespace {
+
+QPushButton* Button(InputDialog& dialog, const char* name) {
+    return dialog.findChild<QPushButton*>(QString::fromLatin1(name));
+}
+
+TEST(InputDialog, TextModeEscapeConfirmsAndPrintingKeepsTheDialogOpen) {
+    InputDialog dialog;
+    QStringList accepted;
+    QStringList printed;
+    QStringList messages;
+    dialog.acceptanceSteps = [&](const InputDialog& d) { accepted << d.memoText(); };
+    dialog.printText = [&](const QString& text) { printed << text; };
+    dialog.showMessage = [&](const QString& text) { messages << text; };
+    dialog.SetupTextMode(QStringLiteral("Anleitung"), QStringLiteral("Zeile 1\rZeile 2"),
+                         TextDialogMode::OkPrint);
+    EXPECT_EQ(dialog.objectName(), QStringLiteral("TForm15"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Anleitung"));
+    EXPECT_EQ(Button(dialog, "BAbbrechen")->text(), QStringLiteral("Drucken"));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(dialog.geometry(), QRect(20, 20, screen.width() - 40, screen.height() - 40));
+    dialog.show();
+    QTest::mouseClick(Button(dialog, "BAbbrechen"), Qt::LeftButton);
+    EXPECT_EQ(printed, QStringList{"Zeile 1\nZeile 2"});
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Sie können mehrere Texte")));
+    EXPECT_TRUE(dialog.isVisible()); // stays open after printing
+    EXPECT_EQ(dialog.dialogResult(), 1);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_EQ(dialog.dialogResult(), 0); // Escape acts as "Ok" here
+    EXPECT_EQ(accepted.size(), 1);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(InputDialog, QuestionModeEscapeAndCloseCancel) {
+    for (const bool useEscape : {true, false}) {
+        InputDialog dialog;
+        bool accepted = false;
+        dialog.acceptanceSteps = [&](const InputDialog&) { accepted = true; };
+        dialog.SetupTextMode(QStringLiteral("Beenden"), QStringLiteral("Frage?"),
+                             TextDialogMode::OkCancel);
+        dialog.show();
+        if (useEscape) {
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        } else {
+            dialog.close();
+        }
+        EXPECT_EQ(dialog.dialogResult(), 1);
+        EXPECT_FALSE(accepted);
+    }
+    InputDialog okDialog;
+    okDialog.SetupTextMode(QStringLiteral("Beenden"), QStringLiteral("Frage?"),
+                           TextDialogMode::OkCancel);
+    okDialog.show();
+    QTest::mouseClick(Button(okDialog, "BOk"), Qt::LeftButton);
+    EXPECT_EQ(okDialog.dialogResult(), 0);
+}
+
+TEST(InputDialog, PromptModeWithHistory) {
+    InputDialog dialog;
+    dialog.SetupPromptMode(QString(), QStringLiteral("Geben Sie die Frequenz ein"), QString(),
+                           {"440", "528"}, QStringLiteral("660"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Eingabe")); // empty caption
+    auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("660"));
+    EXPECT_TRUE(dialog.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->isHidden());
+    dialog.show();
+    dialog.grab().save(QStringLiteral(ZK_BINARY_DIR "/input_dialog_prompt.png"));
+    QTest::keyClick(combo, Qt::Key_Return); // Enter in the combo box is "Ok"
+    EXPECT_EQ(dialog.dialogResult(), 0);
+
+    // A long explanation makes the dialog as high as the screen.
+    InputDialog tall;
+    tall.SetupPromptMode(QStringLiteral("Dauer ändern"), QStringLiteral("Geben Sie die Dauer ein"),
+                         QString(721, u'x'), {}, QStringLiteral("100"));
+    EXPECT_EQ(tall.height(), QGuiApplication::primaryScreen()->geometry().height());
+}
+
+TEST(InputDialog, HistoryKeepsNineteenNewestFirst) {
+    QStringList history;
+    for (int i = 0; i < 25; ++i) {
+        RememberInput(history, QStringLiteral("alt"), QString::number(i));
+    }
+    EXPECT_EQ(history.size(), 19);
+    EXPECT_EQ(history.first(), QStringLiteral("24"));
+    EXPECT_EQ(history.last(), QStringLiteral("6"));
+    RememberInput(history, QStringLiteral("24"), QStringLiteral("24")); // unchanged: no entry
+    EXPECT_EQ(history.first(), QStringLiteral("24"));
+    EXPECT_EQ(history.size(), 19);
+}
+
+TEST(WidgetDialogs, LineBreaksAndFilters) {
+    EXPECT_EQ(DisplayLineBreaks(QStringLiteral("a\rb\r\nc")), QStringLiteral("a\nb\nc"));
+    EXPECT_EQ(QtFileFilter(QStringLiteral("Wavdateien (*.wav)|*.WAV|Alle Dateien (*.*)|*.*")),
+              QStringLiteral("Wavdateien (*.wav);;Alle Dateien (*.*)"));
+}
+
+} // namespace
+} // namespace zk

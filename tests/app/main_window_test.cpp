@@ -1,0 +1,363 @@
+#include "app/main_window.h"
+#include "app/notation_window.h"
+#include "app/piece_table_model.h"
+#include "common/locale_guard.h"
+#include "common/qt_printers.h"
+#include "common/scripted_dialogs.h"
+#include "notation/notation_picture.h"
+#include "piece/piece_text.h"
+#include "sound/audio_output.h"
+#include "sound/sound_player.h"
+#include "support/program_files.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace zk {
+namespace {
+
+// Rows in the fixed-width layout: key (5), duration (5), chord.
+QString Row(const char* key, const char* duration, const char* chord) {
+    return QString::fromUtf8(key).leftJustified(5) + QString::fromUtf8(duration).leftJustified(5) +
+           QString::fromUtf8(chord) + QStringLiteral("\r\n");
+}
+
+const QString kCadence =
+    Row("c", "8", "ceg") + Row("", "8", "fac1") + Row("", "8", "ghd1") + Row("", "16", "ceg");
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() : sound(audio), picture(QSize(1280, 800)), notation(picture) {
+        window = std::make_unique<MainWindow>(sound, notation, dialogs);
+    }
+
+    void Load(const QString& text) { LoadPieceText(window->Table(), text); }
+    QString Cell(int column, int row) const { return window->Table().Cell(column, row); }
+    QAction* Action(const char* name) const {
+        return window->findChild<QAction*>(QString::fromLatin1(name));
+    }
+    void Key(int key) { QTest::keyClick(window->Grid(), static_cast<Qt::Key>(key)); }
+
+    test::LocaleGuard m_locale{test::German()};
+    RecordingAudioOutput audio;
+    SoundPlayer sound;
+    NotationPicture picture;
+    NotationWindow notation;
+    test::ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, CreationDefaults) {
+    EXPECT_EQ(window->objectName(), QStringLiteral("TForm1"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Zirkelon"));
+    EXPECT_EQ(window->Table().RowCount(), 5);
+    const std::pair<const char*, const char*> edits[] = {
+        {"Eoberton1", "75"}, {"Eoberton2", "50"}, {"Eoberton3", "30"}, {"Eoberton4", "15"},
+        {"Eoberton5", "10"}, {"Eoberton6", "5"},  {"Eviertel", "80"},  {"Ekammerton", "440"},
+    };
+    for (const auto& [name, text] : edits) {
+        auto* edit = window->findChild<QLineEdit*>(QString::fromLatin1(name));
+        ASSERT_NE(edit, nullptr) << name;
+        EXPECT_EQ(edit->text(), QString::fromUtf8(text)) << name;
+    }
+    EXPECT_TRUE(window->findChild<QCheckBox*>(QStringLiteral("CBspeichern"))->isChecked());
+    EXPECT_FALSE(window->findChild<QCheckBox*>(QStringLiteral("CBdauernd"))->isChecked());
+    EXPECT_TRUE(Action("Ediermodus1")->isChecked());
+    EXPECT_TRUE(QFile::exists(ProgramDir() + QStringLiteral("zirkelon.in3")));
+}
+
+TEST_F(MainWindowTest, RechneComputesAndSpielePlaysEveryRow) {
+    Load(kCadence);
+    Action("Rechne1")->trigger();
+    EXPECT_EQ(Cell(3, 3), QStringLiteral("198 247,5 297 "));
+    EXPECT_TRUE(audio.images.isEmpty());
+    Action("Spiele1")->trigger();
+    EXPECT_EQ(audio.images.size(), 4);
+    EXPECT_EQ(sound.lastPiece().Records().size(), 4);
+    QDir().mkpath(QStringLiteral(ZK_BINARY_DIR));
+    window->resize(1100, 300);
+    window->grab().save(QStringLiteral(ZK_BINARY_DIR "/main_window_cadence.png"));
+}
+
+TEST_F(MainWindowTest, DoubleClickOnAChordPlaysThatRowOnly) {
+    Load(kCadence);
+    auto* model = window->Grid()->model();
+    window->sgDblClick(model->index(PieceTableModel::GridRow(3), 2));
+    EXPECT_EQ(audio.images.size(), 1);
+    EXPECT_FALSE(Cell(3, 2).isEmpty());
+    EXPECT_EQ(Cell(2, 3), QStringLiteral("ghd1")); // the mark is gone again
+    // A double click on a key cell runs the key check instead.
+    window->sgDblClick(model->index(PieceTableModel::GridRow(1), 0));
+    ASSERT_FALSE(dialogs.messages.isEmpty());
+    EXPECT_TRUE(dialogs.messages.last().startsWith(QStringLiteral("Tragen Sie")));
+}
+
+TEST_F(MainWindowTest, TheSoundingChordIsPaintedWhiteOnRed) {
+    Load(kCadence);
+    QImage during;
+    audio.onPlay = [&](const QByteArray&) {
+        if (during.isNull()) {
+            window->resize(800, 300);
+            during = window->Grid()->viewport()->grab().toImage();
+            EXPECT_EQ(Cell(2, 1), QStringLiteral("ceg ->"));
+        }
+    };
+    Action("Spiele1")->trigger();
+    ASSERT_FALSE(during.isNull());
+    // The chord cell of row 1: column 2 starts after 30 + 60 pixels; its first grid row.
+    const QRect cell = window->Grid()->visualRect(window->Grid()->model()->index(0, 2));
+    EXPECT_EQ(during.pixelColor(cell.right() - 2, cell.bottom() - 2), QColor(255, 0, 0));
+}
+
+TEST_F(MainWindowTest, GridKeysGrowTheTable) {
+    QTableView* grid = window->Grid();
+    auto* model = grid->model();
+    window->show();
+    grid->setFocus();
+    // Down on a middle row adds nothing; on the last row exactly one row.
+    grid->setCurrentIndex(model->index(1, 1));
+    Key(Qt::Key_Down);
+    EXPECT_EQ(window->Table().RowCount(), 5);
+    grid->setCurrentIndex(model->index(3, 1));
+    Key(Qt::Key_Down);
+    EXPECT_EQ(window->Table().RowCount(), 6);
+    // Enter moves right; on the last column of the last row it adds a row and goes to column 1.
+    grid->setCurrentIndex(model->index(2, 2));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(grid->currentIndex().column(), 3);
+    grid->setCurrentIndex(model->index(model->rowCount() - 1, 4));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(window->Table().RowCount(), 7);
+    EXPECT_EQ(grid->currentIndex().row(), model->rowCount() - 1);
+    EXPECT_EQ(grid->currentIndex().column(), 1);
+    EXPECT_TRUE(window->PieceModified());
+}
+
+TEST_F(MainWindowTest, TypingAKeyRecomputesThePiece) {
+    Load(kCadence);
+    window->Grid()->model()->setData(window->Grid()->model()->index(0, 0), QStringLiteral("g"));
+    // In G major the f of "fac1" is the minor seventh of g (9/5), the a the large whole tone (9/8).
+    EXPECT_EQ(Cell(3, 2), QStringLiteral("178,2 222,8 264 "));
+    EXPECT_TRUE(audio.images.isEmpty());
+}
+
+TEST_F(MainWindowTest, AllesLoeschenLeavesTwoRows) {
+    Load(kCadence);
+    Action("Alleslschen1")->trigger();
+    EXPECT_EQ(window->Table().RowCount(), 2);
+    EXPECT_EQ(Cell(2, 1), QString());
+}
+
+TEST_F(MainWindowTest, EditingTheTableAsText) {
+    Load(kCadence);
+    // OK with a changed text that still begins with "TA": the table follows it.
+    dialogs.textAnswers.append(
+        {false, true, QStringLiteral("TA   D    Akkord\r\nd    4    dfa\r\n")});
+    Action("Edieren1")->trigger();
+    ASSERT_EQ(dialogs.textDialogs.size(), 1);
+    EXPECT_EQ(dialogs.textDialogs[0].caption,
+              QStringLiteral("In der ersten Zeile \"TA\" nicht verändern!"));
+    EXPECT_TRUE(dialogs.textDialogs[0].text.startsWith(QStringLiteral("TA   D    Akkord")));
+    EXPECT_EQ(dialogs.textDialogs[0].mode, TextDialogMode::OkPrint);
+    EXPECT_EQ(Cell(2, 1), QStringLiteral("dfa"));
+    // A text whose first line was changed is dropped; so is a cancelled dialog.
+    dialogs.textAnswers.append({false, true, QStringLiteral("XX\r\nc    8    c\r\n")});
+    dialogs.textAnswers.append({true, false, QStringLiteral("TA\r\nc    8    c\r\n")});
+    Action("Edieren1")->trigger();
+    Action("Edieren1")->trigger();
+    EXPECT_EQ(Cell(2, 1), QStringLiteral("dfa"));
+}
+
+TEST_F(MainWindowTest, SaveAndOpenPieceFiles) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kadenz.txt"));
+    Load(kCadence);
+    // The first save proposes "file1" in the program folder.
+    dialogs.fileAnswers.append(path);
+    Action("Speichern1")->trigger();
+    EXPECT_EQ(dialogs.fileDialogs.last(),
+              QDir(ProgramDir()).absolutePath() + QStringLiteral("|file1"));
+    EXPECT_FALSE(window->PieceModified());
+    EXPECT_EQ(ReadLastFileName(ProgramDir() + QStringLiteral("zirkelon.ini")), path);
+    // Cancelled dialogs say so.
+    Action("Speichern1")->trigger();
+    Action("ffnen1")->trigger();
+    EXPECT_EQ(dialogs.messages.mid(dialogs.messages.size() - 2),
+              (QStringList{"Nicht gespeichert", "Abbruch!"}));
+    // Open brings back table and timbre.
+    Action("Alleslschen1")->trigger();
+    window->findChild<QLineEdit*>(QStringLiteral("Eoberton1"))->setText(QStringLiteral("1"));
+    dialogs.fileAnswers.append(path);
+    Action("ffnen1")->trigger();
+    EXPECT_EQ(Cell(2, 2), QStringLiteral("fac1"));
+    EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("Eoberton1"))->text(),
+              QStringLiteral("75"));
+}
+
+TEST_F(MainWindowTest, ErrorsAreReportedAndTheProgramGoesOn) {
+    Load(kCadence);
+    // A tempo of 0 ends the pass before the first row with a message.
+    window->findChild<QLineEdit*>(QStringLiteral("Eviertel"))->setText(QStringLiteral("0"));
+    Action("Spiele1")->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("Division durch Null")));
+    EXPECT_TRUE(audio.images.isEmpty());
+    // A disk that refuses the write: the message names the file, the table stays.
+    dialogs.fileAnswers.append(QStringLiteral("/proc/zirkelon/stueck.txt"));
+    Action("Speichern1")->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[1].contains(QStringLiteral("/proc/zirkelon/stueck.txt")));
+    EXPECT_EQ(Cell(2, 1), QStringLiteral("ceg"));
+}
+
+TEST_F(MainWindowTest, DisplayModesDecimalsAndClickModes) {
+    Load(Row("c", "8", "ceg"));
+    for (QAction* action : window->findChildren<QAction*>()) {
+        if (action->text() == QStringLiteral("Intervalle")) {
+            action->trigger();
+        }
+    }
+    EXPECT_EQ(window->Table().DisplayMode(), QStringLiteral("Intervalle"));
+    EXPECT_EQ(Cell(4, 1), QStringLiteral("gT Q "));
+    Action("Genauer1")->trigger();
+    EXPECT_EQ(window->Settings().decimals, 2);
+    EXPECT_TRUE(Action("Genauer1")->isChecked());
+    Action("KlickaufAkkordltihnertnen1")->trigger();
+    EXPECT_FALSE(window->EditMode());
+    EXPECT_FALSE(Action("Ediermodus1")->isChecked());
+    // A single click now sounds the chord.
+    window->sgClick(window->Grid()->model()->index(0, 2));
+    EXPECT_EQ(audio.images.size(), 1);
+    Action("Ediermodus1")->trigger();
+    EXPECT_TRUE(window->EditMode());
+    EXPECT_TRUE(dialogs.messages.last().startsWith(QStringLiteral("Im Ediermodus")));
+}
+
+TEST_F(MainWindowTest, StopEndsPlayingBetweenRows) {
+    Load(kCadence);
+    window->findChild<QCheckBox*>(QStringLiteral("CBdauernd"))->setChecked(true);
+    audio.onPlay = [&](const QByteArray&) {
+        if (audio.images.size() == 2) {
+            Action("Stop1")->trigger();
+        }
+    };
+    Action("Spiele1")->trigger();
+    EXPECT_EQ(audio.images.size(), 2);
+    EXPECT_FALSE(window->findChild<QCheckBox*>(QStringLiteral("CBdauernd"))->isChecked());
+}
+
+TEST_F(MainWindowTest, TemperamentListIsEditedAfterAQuestion) {
+    dialogs.textAnswers.append({false, true, QStringLiteral("mz Test 5\r\n")});
+    dialogs.answers.append(true);
+    Action("mitteltnig1")->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    // 14 lines; the tenth ends with CR CR LF before the line break.
+    EXPECT_EQ(dialogs.messages[0].split(u'\r').size(), 16);
+    EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("rückgängig.\r\r\n\rZirkelon")));
+    EXPECT_EQ(dialogs.textDialogs[0].caption, QStringLiteral("Mitteltönige Stimmungen"));
+    EXPECT_EQ(
+        dialogs.questions[0],
+        QStringLiteral("Änderungen übernehmen\r(wird in Datei \"zirkelon.in3\" gespeichert)"));
+    EXPECT_EQ(window->Temperaments().FindTemperamentRow(QStringLiteral("mz")), QStringLiteral("5"));
+    EXPECT_EQ(ReadTextLines(ProgramDir() + QStringLiteral("zirkelon.in3"))->first(),
+              QStringLiteral("mz Test 5"));
+}
+
+TEST_F(MainWindowTest, TimbreBoxesFollowTheirStateMachine) {
+    window->show();
+    auto* rechteck = window->findChild<QCheckBox*>(QStringLiteral("CBRechteck"));
+    auto* edit = window->findChild<QLineEdit*>(QStringLiteral("Eoberton1"));
+    const std::tuple<bool, const char*, bool> cycle[] = {
+        {true, "Rechteck", false}, // square: the overtone edits go away
+        {true, "Sägezahn", false}, // sawtooth
+        {false, "Sägezahn", true}, // off again, the edits come back; the caption stays
+    };
+    for (const auto& [checked, caption, editsVisible] : cycle) {
+        QTest::mouseClick(rechteck, Qt::LeftButton, {}, QPoint(5, rechteck->height() / 2));
+        EXPECT_EQ(rechteck->isChecked(), checked) << caption;
+        EXPECT_EQ(rechteck->text(), QString::fromUtf8(caption));
+        EXPECT_EQ(edit->isVisible(), editsVisible) << caption;
+    }
+    EXPECT_EQ(sound.timbre().Mode(), TimbreMode::Obertoene);
+    QTest::mouseClick(window->findChild<QCheckBox*>(QStringLiteral("CBSinus")), Qt::LeftButton, {},
+                      QPoint(5, 5));
+    EXPECT_EQ(sound.timbre().Mode(), TimbreMode::Sinus);
+    // A second click on "Sinus" takes the sine away again.
+    QTest::mouseClick(window->findChild<QCheckBox*>(QStringLiteral("CBSinus")), Qt::LeftButton,
+                      {}, QPoint(5, 5));
+    EXPECT_FALSE(window->findChild<QCheckBox*>(QStringLiteral("CBSinus"))->isChecked());
+    QTest::mouseClick(window->findChild<QCheckBox*>(QStringLiteral("CBSinus")), Qt::LeftButton,
+                      {}, QPoint(5, 5));
+    EXPECT_EQ(sound.timbre().Mode(), TimbreMode::Sinus);
+    // Leaving an overtone edit re-reads all six and ends the sine.
+    edit->setText(QStringLiteral("100"));
+    emit edit->editingFinished();
+    EXPECT_EQ(sound.timbre().Mode(), TimbreMode::Obertoene);
+    EXPECT_EQ(sound.timbre().overtoneTexts[0], QStringLiteral("100"));
+}
+
+TEST_F(MainWindowTest, CloseQueryGuardsUnsavedEdits) {
+    int startShown = 0;
+    bool modulationVisible = false;
+    window->showStartWindow = [&] { ++startShown; };
+    window->modulationWindowVisible = [&] { return modulationVisible; };
+    // No edits: no question, the start window comes back.
+    window->show();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(startShown, 1);
+    EXPECT_TRUE(dialogs.textDialogs.isEmpty());
+    // Edits and "Abbrechen": the window stays and the save dialog opens instead.
+    window->show();
+    window->SetPieceModified(true);
+    dialogs.textAnswers.append({true, false, QString()});
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(dialogs.textDialogs.size(), 1);
+    EXPECT_EQ(dialogs.textDialogs[0].caption, QStringLiteral("Beenden"));
+    EXPECT_EQ(dialogs.fileDialogs.size(), 1);
+    // Edits and OK: closed without saving. With the modulation window open the start window
+    // stays away.
+    modulationVisible = true;
+    dialogs.textAnswers.append({false, true, QString()});
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(startShown, 2);
+}
+
+TEST_F(MainWindowTest, BeendenOffersToDeleteTheCacheAndCloses) {
+    Load(kCadence);
+    Action("Spiele1")->trigger(); // fills the chord cache
+    dialogs.answers = {false};
+    window->show();
+    Action("Beenden1")->trigger();
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].startsWith(QStringLiteral("Gelöscht werden ...")));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(window->Settings().onlyCompute);
+}
+
+TEST_F(MainWindowTest, FirstStartCreatesTheShortcutOnce) {
+    int shortcuts = 0;
+    QFile::remove(ProgramDir() + QStringLiteral("zirkelon.in3"));
+    MainWindow first(sound, notation, dialogs, [&] { ++shortcuts; });
+    MainWindow second(sound, notation, dialogs, [&] { ++shortcuts; });
+    EXPECT_EQ(shortcuts, 1);
+    EXPECT_TRUE(first.FirstStart());
+    EXPECT_FALSE(second.FirstStart());
+}
+
+TEST_F(MainWindowTest, HistoriesAreKeptAcrossRestarts) {
+    window->ToneHistory() = {QStringLiteral("440"), QStringLiteral("528")};
+    window.reset();
+    window = std::make_unique<MainWindow>(sound, notation, dialogs);
+    EXPECT_EQ(window->ToneHistory(), (QStringList{"440", "528"}));
+}
+
+} // namespace
+} // namespace zk

@@ -1,0 +1,123 @@
+#include "app/shutdown.h"
+#include "app/start_window.h"
+#include "common/qt_printers.h"
+#include "common/scripted_dialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace zk {
+namespace {
+
+// A cache folder with `count` chord files spread over two subfolders and a hidden one.
+QString MakeCache(const QTemporaryDir& dir, int count) {
+    const QString root = dir.filePath(QStringLiteral("wav"));
+    for (int i = 0; i < count; ++i) {
+        const QString folder = root + (i % 2 == 0 ? QStringLiteral("/r") : QStringLiteral("/s"));
+        QDir().mkpath(folder);
+        QFile file(folder + QStringLiteral("/%1.wav").arg(i, 3, 10, QLatin1Char('0')));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QDir().mkpath(root + QStringLiteral("/.versteckt"));
+    QFile hidden(root + QStringLiteral("/.versteckt/nicht.wav"));
+    EXPECT_TRUE(hidden.open(QIODevice::WriteOnly));
+    return root;
+}
+
+TEST(DeleteTempFiles, PreviewListsAllOrTheFirstTwenty) {
+    const std::tuple<int, int, bool> cases[] = {
+        {24, 24, false}, // all names listed
+        {25, 20, true},  // the first 20 and "..."
+        {0, 0, false},   // nothing to ask
+    };
+    for (const auto& [count, listed, ellipsis] : cases) {
+        QTemporaryDir dir;
+        const QString root = MakeCache(dir, count);
+        const QStringList files = CollectFiles(root);
+        ASSERT_EQ(files.size(), count); // the hidden folder is not entered
+        const QString preview = TempFilesPreview(files);
+        EXPECT_EQ(preview.isEmpty() ? 0 : preview.count(u'\r') + (ellipsis ? 0 : 1), listed);
+        EXPECT_EQ(preview.endsWith(QStringLiteral("...")), ellipsis);
+    }
+}
+
+TEST(DeleteTempFiles, DeletesOnlyAfterYes) {
+    QTemporaryDir dir;
+    const QString root = MakeCache(dir, 3);
+    test::ScriptedDialogs dialogs;
+    dialogs.answers = {false};
+    DeleteTempFiles(root, dialogs);
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].startsWith(QStringLiteral("Gelöscht werden ...\r")));
+    EXPECT_EQ(dialogs.questionTitles[0],
+              QStringLiteral("Alle temporäte Dateien, die vom Programm angelegt wurden, löschen?"));
+    EXPECT_EQ(CollectFiles(root).size(), 3);
+    dialogs.answers = {true};
+    DeleteTempFiles(root, dialogs);
+    EXPECT_TRUE(CollectFiles(root).isEmpty());
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("/r")).isDir()); // folders stay
+    EXPECT_TRUE(QFile::exists(root + QStringLiteral("/.versteckt/nicht.wav")));
+    // A missing folder: no question at all.
+    DeleteTempFiles(dir.filePath(QStringLiteral("fehlt")), dialogs);
+    EXPECT_EQ(dialogs.questions.size(), 2);
+}
+
+TEST(CreateDesktopShortcut, WritesAnExecutableLauncherAndSaysSo) {
+    QTemporaryDir dir;
+    test::ScriptedDialogs dialogs;
+    CreateDesktopShortcut(dir.filePath(QStringLiteral("Schreibtisch")),
+                          QStringLiteral("/opt/zirkelon/zirkelon"), dialogs);
+    QFile entry(dir.filePath(QStringLiteral("Schreibtisch/Zirkelon.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/zirkelon/zirkelon\"\n")));
+    EXPECT_TRUE(entry.permissions() & QFileDevice::ExeOwner);
+    EXPECT_EQ(dialogs.messages,
+              QStringList{"Es wurde eine Verknüpfung auf dem Desktop erstellt.\rDiese können Sie "
+                          "mit Klick auf die rechte Maustaste löschen."});
+}
+
+TEST(StartWindow, AboutTextUnfoldsInTwoSteps) {
+    StartWindow start;
+    EXPECT_EQ(start.objectName(), QStringLiteral("TFormstart"));
+    EXPECT_EQ(start.height(), 124);
+    auto* button = start.findChild<QPushButton*>(QStringLiteral("Button2"));
+    const std::pair<int, const char*> steps[] = {
+        {226, "letzte Änderung"}, {300, "zurück"}, {124, "über"}, {226, "letzte Änderung"}};
+    for (const auto& [height, caption] : steps) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(start.height(), height);
+        EXPECT_EQ(button->text(), QString::fromUtf8(caption));
+    }
+    EXPECT_TRUE(AboutText().contains(QStringLiteral("\nÄnderungen:\n")));
+    QTest::mouseClick(button, Qt::LeftButton);
+    start.grab().save(QStringLiteral(ZK_BINARY_DIR "/start_window.png"));
+}
+
+TEST(StartWindow, ButtonsSwitchWindowsAndEndTheProgram) {
+    StartWindow start;
+    int mains = 0, modulations = 0, quits = 0;
+    start.showMainWindow = [&] { ++mains; };
+    start.showModulationWindow = [&] { ++modulations; };
+    start.quit = [&] { ++quits; };
+    start.show();
+    start.SpeedButton1Click();
+    EXPECT_EQ(mains, 1);
+    EXPECT_FALSE(start.isVisible());
+    start.show();
+    start.SpeedButton2Click();
+    EXPECT_EQ(modulations, 1);
+    start.show();
+    QTest::mouseClick(start.findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+    EXPECT_EQ(quits, 1);
+}
+
+} // namespace
+} // namespace zk
