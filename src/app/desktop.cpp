@@ -1,5 +1,6 @@
 #include "app/desktop.h"
 
+#include "app/cups_printer.h"
 #include "app/main_window.h"
 #include "app/modulation_window.h"
 #include "app/notation_window.h"
@@ -9,6 +10,7 @@
 #include "notation/notation_picture.h"
 #include "sound/qt_audio_output.h"
 #include "sound/sound_player.h"
+#include "support/printer.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -56,6 +58,11 @@ int RunDesktop(int argc, char* argv[]) {
     };
     MainWindow main(sound, notation, dialogs, firstStart);
     dialogs.SetParent(&main);
+    CupsPrinter printer;
+    main.SetPrinter(&printer);
+    dialogs.printText = [&printer, &dialogs](const QString& text) {
+        PrintText(printer, dialogs, text);
+    };
 
     const auto showMain = [&main] {
         main.showMaximized();

@@ -1,13 +1,16 @@
 #include "app/main_window.h"
 
+#include "app/example_library.h"
 #include "app/notation_window.h"
 #include "app/piece_table_model.h"
 #include "app/shutdown.h"
 #include "engine/interval_analysis.h"
 #include "engine/key_check.h"
+#include "notation/notation_picture.h"
 #include "piece/piece_file.h"
 #include "piece/piece_text.h"
 #include "support/errors.h"
+#include "support/printer.h"
 #include "support/program_files.h"
 #include "support/text_helpers.h"
 #include "support/user_dialogs.h"
@@ -267,7 +270,8 @@ void MainWindow::BuildMenus() {
     add(datei, QStringLiteral("Speichern"), "Speichern1", &MainWindow::Speichern1Click);
     add(datei, QStringLiteral("Alles löschen"), "Alleslschen1", &MainWindow::Alleslschen1Click);
     datei->addSeparator();
-    later(datei, QStringLiteral("Drucken und Seite auswerfen"));
+    add(datei, QStringLiteral("Drucken und Seite auswerfen"), "Seiteauswerfen1",
+        &MainWindow::Seiteauswerfen1Click);
     datei->addSeparator();
     add(datei, QStringLiteral("Beenden"), "Beenden1", &MainWindow::Beenden1Click);
 
@@ -311,30 +315,11 @@ void MainWindow::BuildMenus() {
     add(spielen, QStringLiteral("Spiele eine gespeicherte Datei"), "SpieleeinegespeicherteDatei1",
         &MainWindow::SpieleGespeicherteDateiClick);
 
-    QMenu* beispiele = bar->addMenu(QStringLiteral("Beispiele"));
-    QMenu* theorie = bar->addMenu(QStringLiteral("Theoriebeispiele"));
-    for (QMenu* menu : {beispiele, theorie}) {
+    for (const char* title : {"Beispiele", "Theoriebeispiele"}) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(title));
+        BuildExampleMenu(menu, menu->title());
         // Opening the example menus puts the notation window away.
         connect(menu, &QMenu::aboutToShow, this, [this] { m_notation.PutAwayAndHide(); });
-    }
-    for (const char* caption :
-         {"Erstes Beispiel", "-", "Dreiklang rein", "Dreiklang gleichschwebend",
-          "Dreiklang mitteltönig", "-", "Kadenz C-Dur", "Kadenz c-moll", "Kirnberger III",
-          "Mitteltönig F-Dur As-Dur", "Harmonien", "Laudate", "Choral (J. S. Bach)",
-          "Vom Himmel hoch ...", "Choral (J. Crüger)"}) {
-        if (QLatin1String(caption) == QLatin1String("-")) {
-            beispiele->addSeparator();
-        } else {
-            later(beispiele, QString::fromUtf8(caption));
-        }
-    }
-    for (const char* caption :
-         {"Diskantklausel", "Studien zum Dominatseptimeakkord",
-          "Subdominantenparallele oder Doppelmolldominante", "Kommafalle", "Obertonreihe",
-          "Der Quintenzirkel", "C-Dur-Tonleiter", "c-moll-Tonleiter", "Dur-Intervalle",
-          "Moll-Intervalle", "Moll-Intervalle (harm.)", "mitteltönig 1/4",
-          "mitteltönig Kloster Kirchberg", "chromatische Intervalle", "Modulationen"}) {
-        later(theorie, QString::fromUtf8(caption));
     }
 
     QMenu* anzeige = bar->addMenu(QStringLiteral("Anzeige"));
@@ -361,13 +346,7 @@ void MainWindow::BuildMenus() {
     stop->setObjectName(QStringLiteral("Stop1"));
     connect(stop, &QAction::triggered, this, &MainWindow::Stop1Click);
 
-    QMenu* hilfe = bar->addMenu(QStringLiteral("Hilfe"));
-    for (const char* caption :
-         {"Über Zirkelon", "Was kann Zirkelon?", "Wozu wurde Zirkelon entwickelt?", "Anleitung",
-          "Tonbezeichnungen", "Intervallbezeichnungen"}) {
-        later(hilfe, QString::fromUtf8(caption));
-    }
-    add(hilfe, QStringLiteral("mitteltönig"), "mitteltnig1", &MainWindow::mitteltnig1Click);
+    BuildExampleMenu(bar->addMenu(QStringLiteral("Hilfe")), QStringLiteral("Hilfe"));
 
     QAction* modulation = bar->addAction(QStringLiteral("Zum Programm Modulationen berechnen"));
     modulation->setObjectName(QStringLiteral("Modulationenberechnen1"));
@@ -376,6 +355,77 @@ void MainWindow::BuildMenus() {
             showModulationWindow();
         }
     });
+}
+
+void MainWindow::BuildExampleMenu(QMenu* menu, const QString& title) {
+    for (const ExampleMenu& catalogue : ExampleMenus()) {
+        if (catalogue.title != title) {
+            continue;
+        }
+        for (const ExampleEntry& entry : catalogue.entries) {
+            if (entry.IsSeparator()) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(entry.caption);
+            const ExampleEntry* item = &entry; // the catalogue lives as long as the program
+            connect(action, &QAction::triggered, this, [this, item] { RunExampleEntry(*item); });
+        }
+    }
+}
+
+// What the examples and help texts do, carried out by the window.
+class WindowExampleHost : public ExampleHost {
+public:
+    explicit WindowExampleHost(MainWindow& window) : m_window(window) {}
+
+    PieceTable& Table() override { return m_window.m_table; }
+    void SetOnlyCompute(bool onlyCompute) override {
+        m_window.m_settings.onlyCompute = onlyCompute;
+    }
+    void ProcessPendingEvents() override { QCoreApplication::processEvents(); }
+    void ComputePass(int target) override {
+        zk::ComputePass(target, m_window.m_table, m_window.m_scale, m_window.m_settings, m_window);
+    }
+    void PlayLastPiece() override {
+        m_window.ReadTimbreEdits();
+        m_window.m_sound.PlayLastPiece(m_window);
+    }
+    void HideNotation() override { m_window.m_notation.PutAwayAndHide(); }
+    void DrawWaveform(int scale) override { m_window.DrawWaveformAtScale(scale); }
+    void SetDisplayMode(const QString& mode) override { m_window.m_table.SetDisplayMode(mode); }
+    void SetBassNotes(int bassNotes) override {
+        m_window.m_notation.Picture().SetBassNotes(bassNotes);
+    }
+    void ShowMessage(const QString& text) override { m_window.m_dialogs.ShowMessage(text); }
+    void ShowText(const QString& caption, const QString& text) override {
+        m_window.ShowTextWithAcceptance(caption, text, TextDialogMode::OkPrint);
+    }
+    void EditTemperaments() override { m_window.mitteltnig1Click(); }
+
+private:
+    MainWindow& m_window;
+};
+
+void MainWindow::RunExampleEntry(const ExampleEntry& entry) {
+    if (m_passRunning) {
+        return;
+    }
+    m_passRunning = true;
+    WindowExampleHost host(*this);
+    RunCommand([&] { RunExample(entry, host); });
+    m_passRunning = false;
+}
+
+void MainWindow::DrawWaveformAtScale(int scale) {
+    Q_UNUSED(scale);
+    NotYetAvailable();
+}
+
+void MainWindow::Seiteauswerfen1Click() {
+    if (m_printer != nullptr) {
+        RunCommand([this] { PrintAndEjectPage(*m_printer, m_dialogs); });
+    }
 }
 
 // ---------------------------------------------------------------- timbre controls
@@ -568,13 +618,17 @@ void MainWindow::Alleslschen1Click() {
     LoadPieceText(m_table, QString());
 }
 
+void MainWindow::ShowTextWithAcceptance(const QString& caption, const QString& text,
+                                        TextDialogMode mode) {
+    const TextDialogResult result = m_dialogs.ShowTextDialog(caption, text, mode);
+    if (result.accepted) {
+        AcceptDialogText(caption, result.text);
+    }
+}
+
 void MainWindow::Edieren1Click() {
     RunCommand([this] {
-        const TextDialogResult result = m_dialogs.ShowTextDialog(
-            kEditCaption, TableToText(m_table, 0), TextDialogMode::OkPrint);
-        if (result.accepted) {
-            AcceptDialogText(kEditCaption, result.text);
-        }
+        ShowTextWithAcceptance(kEditCaption, TableToText(m_table, 0), TextDialogMode::OkPrint);
     });
 }
 
@@ -594,11 +648,8 @@ void MainWindow::AcceptDialogText(const QString& caption, const QString& text) {
 void MainWindow::mitteltnig1Click() {
     RunCommand([this] {
         m_dialogs.ShowMessage(TemperamentHelpText());
-        const TextDialogResult result = m_dialogs.ShowTextDialog(
-            kTemperamentCaption, m_temperaments.Text(), TextDialogMode::OkCancel);
-        if (result.accepted) {
-            AcceptDialogText(kTemperamentCaption, result.text);
-        }
+        ShowTextWithAcceptance(kTemperamentCaption, m_temperaments.Text(),
+                               TextDialogMode::OkCancel);
     });
 }
 

@@ -6,6 +6,7 @@
 #include "piece/pass_host.h"
 #include "piece/piece_table.h"
 #include "sound/sound_player.h"
+#include "support/user_dialogs.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -22,8 +23,10 @@ class QWidget;
 
 namespace zk {
 
+class ExampleEntry;
 class NotationWindow;
 class PieceTableModel;
+class Printer;
 class UserDialogs;
 
 // The main window ("Zirkelon"): the piece table `sg`, the control panel `Panel1` with the
@@ -54,6 +57,12 @@ public:
     // the dialog "Mitteltönige Stimmungen" offers its text as the new temperament list.
     void AcceptDialogText(const QString& caption, const QString& text);
 
+    // The default printer of "Drucken und Seite auswerfen"; none: the item does nothing.
+    void SetPrinter(Printer* printer) { m_printer = printer; }
+
+    // Carries out an entry of the example and help menus.
+    void RunExampleEntry(const ExampleEntry& entry);
+
     // Runs a menu command; an error it raises is shown in a message box and the program goes on.
     void RunCommand(const std::function<void()>& command);
 
@@ -79,6 +88,7 @@ public slots:
     void KlickaufAkkordltihnertnen1Click();
     void Genauer1Click();
     void Beenden1Click();
+    void Seiteauswerfen1Click();
     void mitteltnig1Click();
     void SpieleLetztesStueckClick();
     void SpeichereLetztesStueckClick();
@@ -109,6 +119,7 @@ private:
     void BuildPanel();
     void BuildTable();
     void BuildMenus();
+    void BuildExampleMenu(QMenu* menu, const QString& title);
     void LoadHistories();
     void SaveHistories() const;
     // The overtone edits' texts into the timbre; reading them also recomputes the spectrum and
@@ -120,11 +131,17 @@ private:
     bool HandleGridKey(QKeyEvent* event);
     void SetDisplayMode(const QString& mode);
     void SetEditMode(bool editMode);
+    // The input dialog with a text; on "Ok" the text is taken back (piece table, temperaments).
+    void ShowTextWithAcceptance(const QString& caption, const QString& text, TextDialogMode mode);
+    // The waveform of the last piece at 1:scale in the notation window.
+    void DrawWaveformAtScale(int scale);
+    friend class WindowExampleHost;
     void NotYetAvailable();
 
     SoundPlayer& m_sound;
     NotationWindow& m_notation;
     UserDialogs& m_dialogs;
+    Printer* m_printer = nullptr;
 
     PieceTable m_table;
     TemperamentList m_temperaments;

@@ -56,7 +56,6 @@ bool WidgetDialogs::AskOkCancel(const QString& text) {
 }
 
 void WidgetDialogs::Prepare(InputDialog& dialog) {
-    dialog.acceptanceSteps = acceptanceSteps;
     dialog.printText = printText;
     dialog.showMessage = [this](const QString& text) { ShowMessage(text); };
 }

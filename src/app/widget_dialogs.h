@@ -32,9 +32,6 @@ public:
     std::optional<QString> AskSaveFileName(const QString& folder, const QString& name,
                                            const QString& filter) override;
 
-    // Run whenever an input dialog is closed with "Ok" (the piece table and the temperament
-    // list take their texts back).
-    std::function<void(const InputDialog&)> acceptanceSteps;
     // Prints a text from the input dialog's "Drucken" button.
     std::function<void(const QString&)> printText;
 
