@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/example_library.h"
+#include "app/last_piece_waveform.h"
 #include "app/notation_window.h"
 #include "app/piece_table_model.h"
 #include "app/shutdown.h"
@@ -129,6 +130,12 @@ MainWindow::MainWindow(SoundPlayer& sound, NotationWindow& notation, UserDialogs
 
 MainWindow::~MainWindow() {
     SaveHistories();
+    // The grid and its model are child widgets, destroyed after the members; they must not
+    // outlive the table they show.
+    delete sg;
+    sg = nullptr;
+    delete m_model;
+    m_model = nullptr;
 }
 
 // ---------------------------------------------------------------- layout
@@ -259,11 +266,6 @@ void MainWindow::BuildMenus() {
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    const auto later = [this](QMenu* menu, const QString& caption) {
-        QAction* action = menu->addAction(caption);
-        connect(action, &QAction::triggered, this, &MainWindow::NotYetAvailable);
-        return action;
-    };
 
     QMenu* datei = bar->addMenu(QStringLiteral("Datei"));
     add(datei, QStringLiteral("Öffnen"), "ffnen1", &MainWindow::ffnen1Click);
@@ -276,16 +278,39 @@ void MainWindow::BuildMenus() {
     add(datei, QStringLiteral("Beenden"), "Beenden1", &MainWindow::Beenden1Click);
 
     QMenu* eingabe = bar->addMenu(QStringLiteral("Frequenzeingabe"));
-    for (const char* caption :
-         {"Ton", "Mehrklang", "Zweiklang mit Differenztönen", "Dauer ändern"}) {
-        later(eingabe, QString::fromUtf8(caption));
+    struct Tool {
+        const char* caption;
+        const char* name;
+        void (FrequencyTools::*run)();
+    };
+    for (const Tool& tool : {
+             Tool{"Ton", "Ton1", &FrequencyTools::Ton},
+             Tool{"Mehrklang", "Mehrklang1", &FrequencyTools::Mehrklang},
+             Tool{"Zweiklang mit Differenztönen", "ZweiklangmitDifferenztnen1",
+                  &FrequencyTools::Zweiklang},
+             Tool{"Dauer ändern", "Dauerverlngeren1", &FrequencyTools::DauerAendern},
+         }) {
+        QAction* action = eingabe->addAction(QString::fromUtf8(tool.caption));
+        action->setObjectName(QString::fromLatin1(tool.name));
+        connect(action, &QAction::triggered, this,
+                [this, run = tool.run] { RunCommand([&] { (m_frequencyTools.*run)(); }); });
     }
+    // A spectrum typed in parentheses shows in the overtone edits at once; before each sound
+    // the edits are read, as for every chord the window plays.
+    m_frequencyTools.timbreTyped = [this] {
+        ShowTimbre();
+        QCoreApplication::processEvents();
+    };
+    m_frequencyTools.beforeSound = [this] { ReadTimbreEdits(); };
 
     QMenu* rechnen = bar->addMenu(QStringLiteral("Rechnen"));
     add(rechnen, QStringLiteral("Rechne"), "Rechne1", &MainWindow::Rechne1Click);
     rechnen->addSeparator();
-    for (const char* scale : {"1", "3", "10", "30", "100", "300", "1000"}) {
-        later(rechnen, QStringLiteral("Schwingunsgbild zeichnen 1:") + QLatin1String(scale));
+    for (const int scale : kWaveformScales) {
+        QAction* action = add(rechnen, QStringLiteral("Schwingunsgbild zeichnen 1:%1").arg(scale),
+                              "", &MainWindow::MZeichnenClick);
+        action->setObjectName(QStringLiteral("MZeichnen%1").arg(scale));
+        action->setData(scale);
     }
 
     QMenu* spielen = bar->addMenu(QStringLiteral("Spielen"));
@@ -418,8 +443,18 @@ void MainWindow::RunExampleEntry(const ExampleEntry& entry) {
 }
 
 void MainWindow::DrawWaveformAtScale(int scale) {
-    Q_UNUSED(scale);
-    NotYetAvailable();
+    RunCommand([&] {
+        // The timbre as the edits show it now, as for the whole piece's WAV file.
+        ReadTimbreEdits();
+        const LastPieceWaveform source(m_sound.lastPiece(), m_sound.timbre().ForSamples());
+        m_notation.DrawWaveform(scale, source, m_dialogs);
+    });
+}
+
+void MainWindow::MZeichnenClick() {
+    if (const auto* action = qobject_cast<QAction*>(sender())) {
+        DrawWaveformAtScale(action->data().toInt());
+    }
 }
 
 void MainWindow::Seiteauswerfen1Click() {
@@ -770,10 +805,6 @@ void MainWindow::SpieleGespeicherteDateiClick() {
         RememberWavFileName(*path);
         m_sound.PlaySavedFile(*path, *this);
     });
-}
-
-void MainWindow::NotYetAvailable() {
-    m_dialogs.ShowMessage(QStringLiteral("Noch nicht verfügbar."));
 }
 
 // ---------------------------------------------------------------- settings files

@@ -5,6 +5,7 @@
 #include "piece/compute_pass.h"
 #include "piece/pass_host.h"
 #include "piece/piece_table.h"
+#include "sound/frequency_tools.h"
 #include "sound/sound_player.h"
 #include "support/user_dialogs.h"
 
@@ -47,6 +48,8 @@ public:
     TemperamentList& Temperaments() { return m_temperaments; }
     QStringList& ToneHistory() { return m_toneHistory; }
     QStringList& ChordHistory() { return m_chordHistory; }
+    // The tools of the menu "Frequenzeingabe".
+    FrequencyTools& FrequencyInput() { return m_frequencyTools; }
     bool PieceModified() const { return m_pieceModified; }
     void SetPieceModified(bool modified) { m_pieceModified = modified; }
     bool EditMode() const { return m_editMode; }
@@ -93,6 +96,9 @@ public slots:
     void SpieleLetztesStueckClick();
     void SpeichereLetztesStueckClick();
     void SpieleGespeicherteDateiClick();
+    // The seven items "Schwingunsgbild zeichnen 1:…" of the menu "Rechnen"; each carries its
+    // scale.
+    void MZeichnenClick();
     void sgClick(const QModelIndex& index);
     void sgDblClick(const QModelIndex& index);
 
@@ -136,7 +142,6 @@ private:
     // The waveform of the last piece at 1:scale in the notation window.
     void DrawWaveformAtScale(int scale);
     friend class WindowExampleHost;
-    void NotYetAvailable();
 
     SoundPlayer& m_sound;
     NotationWindow& m_notation;
@@ -149,6 +154,7 @@ private:
     PassSettings m_settings{false, 1};
     QStringList m_toneHistory;
     QStringList m_chordHistory;
+    FrequencyTools m_frequencyTools{m_sound, m_dialogs, m_toneHistory, m_chordHistory};
     bool m_pieceModified = false;
     bool m_editMode = true;
     bool m_firstStart = false;

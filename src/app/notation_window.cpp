@@ -106,6 +106,23 @@ void NotationWindow::OnNotationDrawn() {
     RestoreNotationWindow();
 }
 
+WaveformDrawing NotationWindow::DrawWaveform(int scale, const WaveformSource& source,
+                                             UserDialogs& dialogs) {
+    const QRect frame = WaveformWindowGeometry(m_picture.ScreenSize().width());
+    const WaveformDrawing drawing =
+        zk::DrawWaveform(m_picture.Image(), frame.width(), scale, source, dialogs);
+    if (drawing.drawn) {
+        setWindowTitle(WaveformCaption(scale));
+        setWindowState(Qt::WindowNoState);
+        resize(frame.size());
+        move(frame.topLeft());
+        show();
+        raise();
+        Image1->update();
+    }
+    return drawing;
+}
+
 void NotationWindow::RestoreNotationWindow() {
     // Normal size, for the widget and for the platform window once it exists: a hidden widget
     // may forget its state while the platform window still holds it.
@@ -119,6 +136,11 @@ void NotationWindow::RestoreNotationWindow() {
         } else {
             show();
         }
+    }
+    if (isVisible()) {
+        // Above the piece table, as its "always on top" flag asks, also where no window manager
+        // keeps it there.
+        raise();
     }
     QCoreApplication::processEvents();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "notation/waveform_picture.h"
+
 #include <QList>
 #include <QWidget>
 
@@ -41,6 +43,11 @@ public:
     void PutAway();
     // Opening the example menus: put away and hidden at once.
     void PutAwayAndHide();
+
+    // The waveform of `source` at 1:scale in place of the notation: the window becomes a strip
+    // over the whole screen width with the scale in its caption and is shown, even when it was
+    // put away. An empty piece is reported through `dialogs` and leaves the window as it was.
+    WaveformDrawing DrawWaveform(int scale, const WaveformSource& source, UserDialogs& dialogs);
 
     // Back to normal size. A visible window stays as it is; a hidden one comes back unless it
     // was put away or lies far beyond the screen's left edge (a very long piece).

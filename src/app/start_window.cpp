@@ -58,7 +58,13 @@ StartWindow::StartWindow(QWidget* parent) : QWidget(parent) {
     connect(Button2, &QPushButton::clicked, this, &StartWindow::Button2Click);
 
     move(383, 222);
-    setFixedSize(465, kButtonsHeight);
+    SetWindowHeight(kButtonsHeight);
+}
+
+void StartWindow::SetWindowHeight(int height) {
+    // At the smallest height only the buttons show; the about text starts below them.
+    setFixedSize(kWidth - kFrameWidth, height - kFrameHeight);
+    Memo1->setGeometry(0, 96, 457, std::max(0, height - kFrameHeight - 96));
 }
 
 void StartWindow::SpeedButton1Click() {
@@ -90,8 +96,7 @@ void StartWindow::Button2Click() {
     } else {
         Button2->setText(QStringLiteral("über"));
     }
-    setFixedSize(465, height);
-    Memo1->setGeometry(0, 96, 457, std::max(0, height - 96 - 4));
+    SetWindowHeight(height);
 }
 
 void StartWindow::closeEvent(QCloseEvent* event) {

@@ -15,9 +15,14 @@ namespace zk {
 class StartWindow : public QWidget {
     Q_OBJECT
 public:
+    // The three window heights, title bar and border included, and the width.
     static constexpr int kButtonsHeight = 124;
     static constexpr int kFirstLinesHeight = 226;
     static constexpr int kWholeTextHeight = 300;
+    static constexpr int kWidth = 465;
+    // What the title bar and the border take of a window's height and width.
+    static constexpr int kFrameHeight = 32;
+    static constexpr int kFrameWidth = 8;
 
     explicit StartWindow(QWidget* parent = nullptr);
 
@@ -35,6 +40,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void SetWindowHeight(int height);
+
     QToolButton* SpeedButton1;
     QToolButton* SpeedButton2;
     QPushButton* Button1;

@@ -94,6 +94,10 @@ TEST_F(MainWindowTest, RechneComputesAndSpielePlaysEveryRow) {
     QDir().mkpath(QStringLiteral(ZK_BINARY_DIR));
     window->resize(1100, 300);
     window->grab().save(QStringLiteral(ZK_BINARY_DIR "/main_window_cadence.png"));
+    window->Table().SetDisplayMode(QStringLiteral("Frequenzv. Cent Bez. GG-H OQT"));
+    Action("Rechne1")->trigger();
+    EXPECT_TRUE(Cell(4, 1).startsWith(QStringLiteral("5/4 386,3 gT (110)[ 0 0 1]")));
+    window->grab().save(QStringLiteral(ZK_BINARY_DIR "/main_window_cadence_all.png"));
 }
 
 TEST_F(MainWindowTest, DoubleClickOnAChordPlaysThatRowOnly) {

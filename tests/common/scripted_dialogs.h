@@ -37,7 +37,7 @@ public:
     bool PromptWithHistory(const QString& caption, const QString& prompt,
                            const QString& explanation, QStringList& history,
                            QString& value) override {
-        prompts.append({caption, prompt, explanation});
+        prompts.append({caption, prompt, explanation, value});
         if (promptAnswers.isEmpty()) {
             return false;
         }
@@ -70,6 +70,7 @@ public:
         QString caption;
         QString prompt;
         QString explanation;
+        QString value; // the value the prompt was opened with
     };
 
     QStringList messages;       // texts of message boxes, in order

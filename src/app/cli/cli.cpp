@@ -45,12 +45,18 @@ const QList<Command>& Commands() {
          QStringLiteral("play [--loop] [KLANGFARBE] [--pitch HZ] [--tempo N] DATEI"),
          QStringLiteral("spielt ein Stück über die Tonausgabe, mit --loop immer wieder"),
          PlayCommand},
+        {QStringLiteral("waveform"),
+         QStringLiteral("waveform --scale N [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
+                        "--sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.png DATEI"),
+         QStringLiteral("spielt ein Stück ohne Ton und zeichnet sein Schwingungsbild als PNG-Bild; "
+                        "N: 1, 3, 10, 30, 100, 300 oder 1000 Abtastwerte je Bildpunkt"),
+         WaveformCommand},
     };
     return commands;
 }
 
 bool NeedsFonts(const QString& command) {
-    return command == u"notation";
+    return command == u"notation" || command == u"waveform";
 }
 
 QString VersionText() {

@@ -38,8 +38,9 @@ int Run(const QStringList& args, Io& io);
 
 QString HelpText();
 
-// Whether the command draws text into a picture (the notation). Fonts need a GUI application,
-// which such a command runs on the offscreen platform, so it needs no display either.
+// Whether the command draws text into a picture (the notation, the waveform's caption). Fonts
+// need a GUI application, which such a command runs on the offscreen platform, so it needs no
+// display either.
 bool NeedsFonts(const QString& command);
 QString VersionText();
 
@@ -52,5 +53,6 @@ int ModulateCommand(const QStringList& args, Io& io);
 int NotationCommand(const QStringList& args, Io& io);
 int PlayCommand(const QStringList& args, Io& io);
 int RenderCommand(const QStringList& args, Io& io);
+int WaveformCommand(const QStringList& args, Io& io);
 
 } // namespace zk::cli

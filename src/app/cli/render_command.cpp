@@ -15,6 +15,11 @@ namespace zk::cli {
 namespace {
 
 QString UsageLine(const QString& command) {
+    if (command == u"waveform") {
+        return QStringLiteral("Aufruf: zirkelon waveform --scale N [--timbre \"P1 P2 P3 P4 P5 "
+                              "P6\" | --sine | --square | --sawtooth] [--pitch HZ] [--tempo N] -o "
+                              "AUSGABE.png DATEI\n");
+    }
     return command == u"render"
                ? QStringLiteral("Aufruf: zirkelon render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine "
                                 "| --square | --sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.wav "
@@ -33,7 +38,8 @@ int Usage(const QString& command, Io& io, const QString& message) {
 
 std::optional<int> ParseSoundOptions(const QString& command, const QStringList& args,
                                      SoundCommandOptions& options, Io& io) {
-    const bool render = command == u"render";
+    const bool play = command == u"play";
+    const bool waveform = command == u"waveform";
     int timbreOptions = 0;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
@@ -42,10 +48,10 @@ std::optional<int> ParseSoundOptions(const QString& command, const QStringList& 
             (arg == u"--sine"     ? options.sine
              : arg == u"--square" ? options.square
                                   : options.sawtooth) = true;
-        } else if (arg == u"--loop" && !render) {
+        } else if (arg == u"--loop" && play) {
             options.loop = true;
         } else if (arg == u"--timbre" || arg == u"--pitch" || arg == u"--tempo" ||
-                   (arg == u"-o" && render)) {
+                   (arg == u"-o" && !play) || (arg == u"--scale" && waveform)) {
             if (i + 1 >= args.size()) {
                 return Usage(command, io, QStringLiteral("Zu \"%1\" fehlt der Wert.").arg(arg));
             }
@@ -67,6 +73,8 @@ std::optional<int> ParseSoundOptions(const QString& command, const QStringList& 
                 options.pitch = value;
             } else if (arg == u"--tempo") {
                 options.tempo = value;
+            } else if (arg == u"--scale") {
+                options.scale = value;
             } else {
                 options.output = value;
             }
@@ -86,8 +94,13 @@ std::optional<int> ParseSoundOptions(const QString& command, const QStringList& 
     if (options.file.isEmpty()) {
         return Usage(command, io, QStringLiteral("Die Stückdatei fehlt."));
     }
-    if (render && options.output.isEmpty()) {
+    if (!play && options.output.isEmpty()) {
         return Usage(command, io, QStringLiteral("Die Ausgabedatei (-o) fehlt."));
+    }
+    if (waveform && options.scale.isEmpty()) {
+        return Usage(command, io,
+                     QStringLiteral("Der Maßstab (--scale 1, 3, 10, 30, 100, 300 oder 1000) "
+                                    "fehlt."));
     }
     return std::nullopt;
 }

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-// What the commands "render" and "play" share: their options and the playing pass.
+// What the commands "render", "play" and "waveform" share: their options and the playing pass.
 
 namespace zk {
 class SoundPlayer;
@@ -23,13 +23,14 @@ struct SoundCommandOptions {
     bool sawtooth = false;                  // --sawtooth
     QString pitch = QStringLiteral("440");
     QString tempo = QStringLiteral("80");
-    QString output;    // -o (render)
+    QString output;    // -o (render, waveform)
     bool loop = false; // --loop (play)
+    QString scale;     // --scale (waveform)
     QString file;
 };
 
-// Reads the options of `command` ("render" or "play"). Returns the exit status of a usage error
-// (with its message in io.err), or nothing when the options are complete.
+// Reads the options of `command` ("render", "play" or "waveform"). Returns the exit status of a
+// usage error (with its message in io.err), or nothing when the options are complete.
 std::optional<int> ParseSoundOptions(const QString& command, const QStringList& args,
                                      SoundCommandOptions& options, Io& io);
 
