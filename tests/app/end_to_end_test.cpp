@@ -14,17 +14,15 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "window_fixture.h"
+
 #include <gtest/gtest.h>
 
 namespace zk {
 namespace {
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public test::WindowTest {
 protected:
-    EndToEnd() : sound(audio), picture(QSize(1280, 800)), notation(picture) {
-        window = std::make_unique<MainWindow>(sound, notation, dialogs);
-    }
-
     // The menu item with this caption in the menu with this title.
     QAction* Item(const QString& menuTitle, const QString& caption) const {
         for (QAction* top : window->menuBar()->actions()) {
@@ -40,14 +38,6 @@ protected:
         ADD_FAILURE() << "no item " << caption.toStdString() << " in " << menuTitle.toStdString();
         return nullptr;
     }
-
-    test::LocaleGuard m_locale{test::German()};
-    RecordingAudioOutput audio;
-    SoundPlayer sound;
-    NotationPicture picture;
-    NotationWindow notation;
-    test::ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(EndToEnd, ErstesBeispielPlaysComputesAndDraws) {

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QLineEdit>
 
+#include "window_fixture.h"
+
 #include <gtest/gtest.h>
 
 namespace zk {
@@ -19,9 +21,10 @@ namespace {
 
 // The menu "Frequenzeingabe" of the main window, run as a user would, with the window closed
 // and opened again in between.
-class FrequencyToolsMenu : public ::testing::Test {
+class FrequencyToolsMenu : public test::WindowTest {
 protected:
-    FrequencyToolsMenu() : sound(audio), picture(QSize(1280, 800)), notation(picture) {
+    FrequencyToolsMenu() {
+        window.reset();
         RemoveFiles();
         Open();
     }
@@ -47,14 +50,6 @@ protected:
     QString Edit(const char* name) const {
         return window->findChild<QLineEdit*>(QString::fromLatin1(name))->text();
     }
-
-    test::LocaleGuard m_locale{test::German()};
-    RecordingAudioOutput audio;
-    SoundPlayer sound;
-    NotationPicture picture;
-    NotationWindow notation;
-    test::ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(FrequencyToolsMenu, TonPlaysAndItsInputSurvivesARestart) {

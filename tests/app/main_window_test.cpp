@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "window_fixture.h"
+
 #include <gtest/gtest.h>
 
 namespace zk {
@@ -33,12 +35,8 @@ QString Row(const char* key, const char* duration, const char* chord) {
 const QString kCadence =
     Row("c", "8", "ceg") + Row("", "8", "fac1") + Row("", "8", "ghd1") + Row("", "16", "ceg");
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::WindowTest {
 protected:
-    MainWindowTest() : sound(audio), picture(QSize(1280, 800)), notation(picture) {
-        window = std::make_unique<MainWindow>(sound, notation, dialogs);
-    }
-
     void Load(const QString& text) { LoadPieceText(window->Table(), text); }
     QString Cell(int column, int row) const { return window->Table().Cell(column, row); }
     QAction* Action(const char* name) const {
@@ -54,14 +52,6 @@ protected:
         return nullptr;
     }
     void Key(int key) { QTest::keyClick(window->Grid(), static_cast<Qt::Key>(key)); }
-
-    test::LocaleGuard m_locale{test::German()};
-    RecordingAudioOutput audio;
-    SoundPlayer sound;
-    NotationPicture picture;
-    NotationWindow notation;
-    test::ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(MainWindowTest, CreationDefaults) {

@@ -16,16 +16,17 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "window_fixture.h"
+
 #include <gtest/gtest.h>
 
 namespace zk {
 namespace {
 
 // The waveform items of the menu "Rechnen" in the main window, drawing into the notation window.
-class WaveformWindowTest : public ::testing::Test {
+class WaveformWindowTest : public test::WindowTest {
 protected:
-    WaveformWindowTest() : sound(audio), picture(QSize(1280, 800)), notation(picture) {
-        window = std::make_unique<MainWindow>(sound, notation, dialogs);
+    WaveformWindowTest() {
         // A screen wider than the picture's 1201 columns (the offscreen one has 800).
         picture.SetScreenSize(QSize(1280, 800));
     }
@@ -40,14 +41,6 @@ protected:
         window->Spiele1Click();
         ASSERT_EQ(sound.lastPiece().size(), 1U);
     }
-
-    test::LocaleGuard m_locale{test::German()};
-    RecordingAudioOutput audio;
-    SoundPlayer sound;
-    NotationPicture picture;
-    NotationWindow notation;
-    test::ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(WaveformWindowTest, SevenItemsInTheMenuRechnen) {

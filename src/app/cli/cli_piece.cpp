@@ -5,6 +5,31 @@
 
 namespace zk::cli {
 
+std::optional<QString> ParsePieceArguments(const QStringList& args, const QStringList& valueOptions,
+                                           const QStringList& flagOptions, PieceArguments& out) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (valueOptions.contains(arg)) {
+            if (i + 1 >= args.size()) {
+                return QStringLiteral("Nach %1 fehlt der Wert.").arg(arg);
+            }
+            out.values.insert(arg, args.at(++i));
+        } else if (flagOptions.contains(arg)) {
+            out.flags.insert(arg);
+        } else if (arg.startsWith(u'-') && arg != u"-") {
+            return QStringLiteral("Unbekannte Option \"%1\".").arg(arg);
+        } else if (out.file.isEmpty()) {
+            out.file = arg;
+        } else {
+            return QStringLiteral("Nur eine Datei ist möglich.");
+        }
+    }
+    if (out.file.isEmpty()) {
+        return QStringLiteral("Die Stückdatei fehlt.");
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> ReadPieceInput(const QString& file, Io& io) {
     if (file == u"-") {
         return DecodeFileText(io.readStdin ? io.readStdin() : QByteArray());

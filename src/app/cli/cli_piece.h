@@ -5,7 +5,10 @@
 #include "piece/pass_host.h"
 #include "piece/piece_text.h"
 
+#include <QMap>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -16,6 +19,19 @@ namespace zk::cli {
 
 // The default overtone spectrum of a piece without a "Klangfarbe" line.
 inline const TimbreTexts kDefaultTimbreTexts = {"75", "50", "30", "15", "10", "5"};
+
+// A command line of options and one piece file: options that take a value, flags, and FILE ("-"
+// for standard input).
+struct PieceArguments {
+    QMap<QString, QString> values; // option → its value, e.g. "-o" → "out.png"
+    QSet<QString> flags;           // flags that were given, e.g. "--tsv"
+    QString file;
+};
+
+// Reads `args`; returns the German message of the first problem (unknown option, missing value,
+// a second file, no file), or nothing when the arguments are complete.
+std::optional<QString> ParsePieceArguments(const QStringList& args, const QStringList& valueOptions,
+                                           const QStringList& flagOptions, PieceArguments& out);
 
 // The text of FILE, or of standard input for "-". Empty with a German message in io.err when the
 // file cannot be read.

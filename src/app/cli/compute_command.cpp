@@ -53,59 +53,33 @@ int Usage(Io& io, const QString& message) {
 } // namespace
 
 int ComputeCommand(const QStringList& args, Io& io) {
+    PieceArguments parsed;
+    if (const auto problem = ParsePieceArguments(
+            args, {"--display", "--decimals", "--pitch", "--tempo", "-o"}, {"--tsv"}, parsed)) {
+        return Usage(io, *problem);
+    }
     std::optional<QString> displayMode;
+    if (parsed.values.contains(QStringLiteral("--display"))) {
+        const QString id = parsed.values.value(QStringLiteral("--display"));
+        if (!DisplayIds().contains(id)) {
+            return Usage(io, QStringLiteral("Unbekannte Anzeige \"%1\"; möglich sind: %2.")
+                                 .arg(id, DisplayIds().keys().join(QStringLiteral(", "))));
+        }
+        displayMode = DisplayIds().value(id);
+    }
     int decimals = 1;
-    QString pitch = QStringLiteral("440");
-    QString tempo = QStringLiteral("80");
-    bool tsv = false;
-    QString output;
-    QString file;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        const auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= args.size()) {
-                return std::nullopt;
-            }
-            return args.at(++i);
-        };
-        if (arg == u"--tsv") {
-            tsv = true;
-        } else if (arg == u"--display" || arg == u"--decimals" || arg == u"--pitch" ||
-                   arg == u"--tempo" || arg == u"-o") {
-            const auto v = value();
-            if (!v) {
-                return Usage(io, QStringLiteral("Zu \"%1\" fehlt der Wert.").arg(arg));
-            }
-            if (arg == u"--display") {
-                if (!DisplayIds().contains(*v)) {
-                    return Usage(io, QStringLiteral("Unbekannte Anzeige \"%1\"; möglich sind: %2.")
-                                         .arg(*v, DisplayIds().keys().join(QStringLiteral(", "))));
-                }
-                displayMode = DisplayIds().value(*v);
-            } else if (arg == u"--decimals") {
-                bool ok = false;
-                decimals = v->toInt(&ok);
-                if (!ok || decimals < 1 || decimals > 4) {
-                    return Usage(io, QStringLiteral("--decimals erwartet 1, 2, 3 oder 4."));
-                }
-            } else if (arg == u"--pitch") {
-                pitch = *v;
-            } else if (arg == u"--tempo") {
-                tempo = *v;
-            } else {
-                output = *v;
-            }
-        } else if (arg.startsWith(u'-') && arg != u"-") {
-            return Usage(io, QStringLiteral("Unbekannte Option \"%1\".").arg(arg));
-        } else if (file.isEmpty()) {
-            file = arg;
-        } else {
-            return Usage(io, QStringLiteral("Nur eine Datei ist möglich."));
+    if (parsed.values.contains(QStringLiteral("--decimals"))) {
+        bool ok = false;
+        decimals = parsed.values.value(QStringLiteral("--decimals")).toInt(&ok);
+        if (!ok || decimals < 1 || decimals > 4) {
+            return Usage(io, QStringLiteral("--decimals erwartet 1, 2, 3 oder 4."));
         }
     }
-    if (file.isEmpty()) {
-        return Usage(io, QStringLiteral("Die Stückdatei fehlt."));
-    }
+    const QString pitch = parsed.values.value(QStringLiteral("--pitch"), QStringLiteral("440"));
+    const QString tempo = parsed.values.value(QStringLiteral("--tempo"), QStringLiteral("80"));
+    const bool tsv = parsed.flags.contains(QStringLiteral("--tsv"));
+    const QString output = parsed.values.value(QStringLiteral("-o"));
+    const QString& file = parsed.file;
     const auto text = ReadPieceInput(file, io);
     if (!text) {
         return kExitUserError;

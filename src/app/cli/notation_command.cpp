@@ -33,37 +33,24 @@ std::optional<int> BassNotesFromText(const QString& text) {
 } // namespace
 
 int NotationCommand(const QStringList& args, Io& io) {
-    int bassNotes = kBassNotesVariable;
-    QString output;
-    QString file;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        if (arg == u"--bass" || arg == u"-o") {
-            if (i + 1 >= args.size()) {
-                return Usage(io, QStringLiteral("Nach %1 fehlt der Wert.").arg(arg));
-            }
-            const QString& value = args.at(++i);
-            if (arg == u"-o") {
-                output = value;
-            } else if (const auto parsed = BassNotesFromText(value)) {
-                bassNotes = *parsed;
-            } else {
-                return Usage(io, QStringLiteral("Unbekannte Angabe \"%1\" für --bass.").arg(value));
-            }
-        } else if (arg.startsWith(u'-') && arg != u"-") {
-            return Usage(io, QStringLiteral("Unbekannte Option \"%1\".").arg(arg));
-        } else if (file.isEmpty()) {
-            file = arg;
-        } else {
-            return Usage(io, QStringLiteral("Nur eine Datei ist möglich."));
-        }
+    PieceArguments parsed;
+    if (const auto problem = ParsePieceArguments(args, {"--bass", "-o"}, {}, parsed)) {
+        return Usage(io, *problem);
     }
+    int bassNotes = kBassNotesVariable;
+    if (parsed.values.contains(QStringLiteral("--bass"))) {
+        const QString value = parsed.values.value(QStringLiteral("--bass"));
+        const auto bass = BassNotesFromText(value);
+        if (!bass) {
+            return Usage(io, QStringLiteral("Unbekannte Angabe \"%1\" für --bass.").arg(value));
+        }
+        bassNotes = *bass;
+    }
+    const QString output = parsed.values.value(QStringLiteral("-o"));
     if (output.isEmpty()) {
         return Usage(io, QStringLiteral("Die Ausgabedatei fehlt (-o AUSGABE.png)."));
     }
-    if (file.isEmpty()) {
-        return Usage(io, QStringLiteral("Die Stückdatei fehlt."));
-    }
+    const QString& file = parsed.file;
 
     const auto text = ReadPieceInput(file, io);
     if (!text) {
