@@ -7,13 +7,13 @@
 #include "app/shutdown.h"
 #include "app/start_window.h"
 #include "app/widget_dialogs.h"
+#include "app/window_metrics.h"
 #include "notation/notation_picture.h"
 #include "sound/qt_audio_output.h"
 #include "sound/sound_player.h"
 #include "support/printer.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -48,8 +48,7 @@ int RunDesktop(int argc, char* argv[]) {
 
     // The windows in the order the program has always made them; only the start window shows.
     StartWindow start;
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    NotationPicture picture(screen != nullptr ? screen->geometry().size() : QSize(1920, 1080));
+    NotationPicture picture(PrimaryScreenRect().size());
     NotationWindow notation(picture);
     ModulationWindow modulation(dialogs);
     const auto firstStart = [&dialogs] {

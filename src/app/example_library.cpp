@@ -4,6 +4,7 @@
 #include "piece/piece_file.h"
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
+#include "sound/timbre.h"
 #include "support/errors.h"
 
 #include <QFile>
@@ -326,8 +327,7 @@ void RunExample(const ExampleEntry& entry, ExampleHost& host) {
 
 QString ExamplePieceFileText(const ExampleEntry& entry, int* cutCells) {
     PieceTable table;
-    TimbreTexts timbre = {QStringLiteral("75"), QStringLiteral("50"), QStringLiteral("30"),
-                          QStringLiteral("15"), QStringLiteral("10"), QStringLiteral("5")};
+    TimbreTexts timbre = kOrgelTexts;
     for (const ExampleStep& step : entry.steps) {
         if (step.kind == ExampleStepKind::LoadPieceText) {
             if (const auto own = LoadPieceText(table, step.text)) {

@@ -1,28 +1,17 @@
 #include "app/input_dialog.h"
 
+#include "app/window_metrics.h"
+
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 
 namespace zk {
 
 namespace {
-
-QRect ScreenRect() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
-}
-
-QFont CourierNew(int points) {
-    QFont font(QStringLiteral("Courier New"), points);
-    font.setStyleHint(QFont::TypeWriter);
-    return font;
-}
 
 const QString kPrintCaption = QStringLiteral("Drucken");
 
@@ -44,13 +33,13 @@ InputDialog::InputDialog(QWidget* parent) : QDialog(parent) {
 
     m_prompt = new QLabel(this);
     m_prompt->setObjectName(QStringLiteral("Label1"));
-    m_prompt->setFont(CourierNew(10));
+    m_prompt->setFont(CourierNewFont(10));
     m_prompt->setGeometry(8, 40, 513, 20);
     m_combo = new QComboBox(this);
     m_combo->setObjectName(QStringLiteral("ComboBox1"));
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
-    m_combo->setFont(CourierNew(10));
+    m_combo->setFont(CourierNewFont(10));
     m_combo->setGeometry(8, 64, 513, 24);
     m_combo->installEventFilter(this);
     m_label2 = new QLabel(this);
@@ -59,12 +48,12 @@ InputDialog::InputDialog(QWidget* parent) : QDialog(parent) {
     m_label2->hide();
     m_edit2 = new QLineEdit(this);
     m_edit2->setObjectName(QStringLiteral("Edit2"));
-    m_edit2->setFont(CourierNew(12));
+    m_edit2->setFont(CourierNewFont(12));
     m_edit2->setGeometry(8, 120, 513, 26);
     m_edit2->hide();
     m_memo = new QPlainTextEdit(this);
     m_memo->setObjectName(QStringLiteral("Memo1"));
-    m_memo->setFont(CourierNew(10));
+    m_memo->setFont(CourierNewFont(10));
     m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette palette = m_memo->palette();
@@ -102,7 +91,7 @@ void InputDialog::SetupTextMode(const QString& caption, const QString& text, Tex
     setWindowTitle(caption);
     SetDialogText(text);
     // The text fills the screen with a margin of 20 pixels.
-    const QRect screen = ScreenRect();
+    const QRect screen = PrimaryScreenRect();
     setGeometry(20, 20, screen.width() - 40, screen.height() - 40);
     m_memo->setGeometry(8, memoTop, width() - 16, height() - memoTop - 8);
 }
@@ -123,7 +112,7 @@ void InputDialog::SetupPromptMode(const QString& caption, const QString& prompt,
     m_combo->show();
     m_edit2->hide();
     const int memoTop = m_combo->y() + m_combo->height() + 20;
-    const int dialogHeight = ScreenRect().height() * 3 / 4;
+    const int dialogHeight = PrimaryScreenRect().height() * 3 / 4;
     m_memo->setGeometry(8, memoTop, m_memo->width(), dialogHeight - memoTop - 40);
     resize(width(), dialogHeight);
     SetDialogText(explanation);
@@ -145,27 +134,23 @@ void InputDialog::SetDialogText(const QString& text) {
         m_memo->hide();
     } else {
         m_memo->show();
-        // Every line break as the user's system shows it; the memo is plain text.
-        QString normalised = text;
-        normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        normalised.replace(u'\r', u'\n');
-        m_memo->setPlainText(normalised);
+        m_memo->setPlainText(DisplayLineBreaks(text));
     }
     const int lineBreaks = static_cast<int>(text.count(u'\r'));
     QFont dialogFont = font();
     dialogFont.setPointSize(10);
     setFont(dialogFont);
-    m_memo->setFont(CourierNew(10));
+    m_memo->setFont(CourierNewFont(10));
     dialogHeight += lineBreaks * 10 * 2;
     if (text.size() > 720) {
-        dialogHeight = ScreenRect().height();
+        dialogHeight = PrimaryScreenRect().height();
     }
     resize(width(), dialogHeight);
     CentreOnScreen();
 }
 
 void InputDialog::CentreOnScreen() {
-    const QRect screen = ScreenRect();
+    const QRect screen = PrimaryScreenRect();
     move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
 }
 

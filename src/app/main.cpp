@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <iostream>
 #include <memory>
 
 namespace {

@@ -5,6 +5,7 @@
 #include "app/notation_window.h"
 #include "app/piece_table_model.h"
 #include "app/shutdown.h"
+#include "app/window_metrics.h"
 #include "engine/interval_analysis.h"
 #include "engine/key_check.h"
 #include "notation/notation_picture.h"
@@ -28,7 +29,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -40,17 +40,6 @@ const QString kAllFilesFilter = QStringLiteral("Alle Dateien (*.*)|*.*");
 const QString kWavFilter = QStringLiteral("Wavdateien (*.wav)|*.WAV|Alle Dateien (*.*)|*.*");
 const QString kTemperamentCaption = QStringLiteral("Mitteltönige Stimmungen");
 const QString kEditCaption = QStringLiteral("In der ersten Zeile \"TA\" nicht verändern!");
-
-QRect ScreenRect() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
-}
-
-QFont CourierNew10() {
-    QFont font(QStringLiteral("Courier New"), 10);
-    font.setStyleHint(QFont::TypeWriter);
-    return font;
-}
 
 QString TemperamentHelpText() {
     const QStringList lines = {
@@ -112,7 +101,7 @@ MainWindow::MainWindow(SoundPlayer& sound, NotationWindow& notation, UserDialogs
     Ekammerton->setText(QStringLiteral("440"));
     m_settings.decimals = 1;
     // 3. Covering the screen.
-    setGeometry(ScreenRect());
+    setGeometry(PrimaryScreenRect());
     // 5. The input histories.
     LoadHistories();
     // 6. The temperament list; its absence marks the first start.
@@ -224,8 +213,8 @@ void MainWindow::BuildTable() {
     sg->setModel(m_model);
     auto* delegate = new PieceCellDelegate(sg);
     sg->setItemDelegate(delegate);
-    sg->setFont(CourierNew10());
-    sg->horizontalHeader()->setFont(CourierNew10());
+    sg->setFont(CourierNewFont(10));
+    sg->horizontalHeader()->setFont(CourierNewFont(10));
     sg->verticalHeader()->hide();
     sg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -234,14 +223,14 @@ void MainWindow::BuildTable() {
     sg->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
                         QAbstractItemView::SelectedClicked);
     sg->setTabKeyNavigation(true);
-    sg->verticalHeader()->setDefaultSectionSize(QFontMetrics(CourierNew10()).height() + 4);
+    sg->verticalHeader()->setDefaultSectionSize(QFontMetrics(CourierNewFont(10)).height() + 4);
     const int widths[] = {30, 60, 90, 210};
     int used = 0;
     for (int column = 0; column < 4; ++column) {
         sg->setColumnWidth(column, widths[column]);
         used += widths[column];
     }
-    sg->setColumnWidth(4, std::max(100, ScreenRect().width() - used - 10));
+    sg->setColumnWidth(4, std::max(100, PrimaryScreenRect().width() - used - 10));
     sg->horizontalHeader()->setStretchLastSection(true);
     sg->installEventFilter(this);
     connect(delegate, &PieceCellDelegate::editorCreated, this,
@@ -568,7 +557,7 @@ void MainWindow::HideNotation() {
 void MainWindow::ScrollToRow(int row) {
     // Only a table taller than the screen scrolls.
     const int rowHeight = sg->verticalHeader()->defaultSectionSize() + 1;
-    if (rowHeight * m_table.RowCount() < ScreenRect().height()) {
+    if (rowHeight * m_table.RowCount() < PrimaryScreenRect().height()) {
         return;
     }
     const int gridRow = PieceTableModel::GridRow(std::max(row, 1));

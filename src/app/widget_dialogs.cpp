@@ -1,6 +1,7 @@
 #include "app/widget_dialogs.h"
 
 #include "app/input_dialog.h"
+#include "app/window_metrics.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -8,13 +9,6 @@
 #include <QPushButton>
 
 namespace zk {
-
-QString DisplayLineBreaks(const QString& text) {
-    QString result = text;
-    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    result.replace(u'\r', u'\n');
-    return result;
-}
 
 QString QtFileFilter(const QString& filter) {
     // "Beschreibung|Muster|Beschreibung|Muster" → "Beschreibung;;Beschreibung"; the description

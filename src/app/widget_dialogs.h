@@ -40,9 +40,6 @@ private:
     QWidget* m_parent;
 };
 
-// "\r" and "\r\n" as "\n", for Qt's widgets.
-QString DisplayLineBreaks(const QString& text);
-
 // A filter in the program's notation ("Alle Dateien (*.*)|*.*") for Qt's file dialogs.
 QString QtFileFilter(const QString& filter);
 

@@ -31,7 +31,6 @@ struct RowState {
     long double tonic = 0;    // u: tonic of the last key entry
     long double firstKey = 0; // K: the first key frequency of the pass
     long double previousDuration = 8;
-    QString previousChord;
 };
 
 // Columns 3 and 4 of one row from its eight frequencies.
@@ -44,8 +43,6 @@ void WriteRowTexts(PieceTable& table, int row, const ChordFrequencies& f, const 
     QString t4;
     for (int i = 0; i < ChordFrequencies::kSlots; ++i) {
         if (f[i] > 0) {
-            table.SetCell(PieceTable::kFrequencyColumn, 0,
-                          FrequencyHeader(mode, table.Cell(PieceTable::kFrequencyColumn, 0)));
             t3 += FrequencyText(mode, settings.decimals, state.firstKey, f[i]) + u' ';
             if (i > 0) {
                 if (fromFirst) {
@@ -60,12 +57,16 @@ void WriteRowTexts(PieceTable& table, int row, const ChordFrequencies& f, const 
             // A single tone: its interval from the key's tonic, without a trailing blank.
             t4 += IntervalText(mode, settings.decimals, tempered, state.tonic, f[0]);
         }
-        if (!t3.isEmpty()) {
-            table.SetCell(PieceTable::kFrequencyColumn, row, t3);
-        }
-        if (!t4.isEmpty()) {
-            table.SetCell(PieceTable::kIntervalColumn, row, t4);
-        }
+    }
+    // A row without any tone keeps what columns 3 and 4 held (comments, earlier results).
+    if (!t3.isEmpty()) {
+        // Column 3's header follows the mode ("Cent bezogen auf 1.Tonart" in mode "In Cent").
+        table.SetCell(PieceTable::kFrequencyColumn, 0,
+                      FrequencyHeader(mode, table.Cell(PieceTable::kFrequencyColumn, 0)));
+        table.SetCell(PieceTable::kFrequencyColumn, row, t3);
+    }
+    if (!t4.isEmpty()) {
+        table.SetCell(PieceTable::kIntervalColumn, row, t4);
     }
 }
 
@@ -212,7 +213,6 @@ void ComputePass(int target, PieceTable& table, TonartScale& scale, PassSettings
                 return;
             }
         }
-        state.previousChord = chord;
         state.previousDuration = duration;
     }
 }

@@ -1,5 +1,6 @@
 #include "app/input_dialog.h"
 #include "app/widget_dialogs.h"
+#include "app/window_metrics.h"
 #include "common/qt_printers.h"
 #include "support/user_dialogs.h"
 

@@ -2,6 +2,7 @@
 #include "app/notation_window.h"
 #include "app/piece_table_model.h"
 #include "common/locale_guard.h"
+#include "common/piece_rows.h"
 #include "common/qt_printers.h"
 #include "common/scripted_dialogs.h"
 #include "notation/notation_picture.h"
@@ -26,11 +27,7 @@
 namespace zk {
 namespace {
 
-// Rows in the fixed-width layout: key (5), duration (5), chord.
-QString Row(const char* key, const char* duration, const char* chord) {
-    return QString::fromUtf8(key).leftJustified(5) + QString::fromUtf8(duration).leftJustified(5) +
-           QString::fromUtf8(chord) + QStringLiteral("\r\n");
-}
+using test::Row;
 
 const QString kCadence =
     Row("c", "8", "ceg") + Row("", "8", "fac1") + Row("", "8", "ghd1") + Row("", "16", "ceg");

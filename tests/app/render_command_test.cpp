@@ -1,4 +1,5 @@
 #include "app/cli/cli.h"
+#include "common/piece_rows.h"
 
 #include "common/locale_guard.h"
 #include "common/qt_printers.h"
@@ -15,11 +16,7 @@
 namespace zk::cli {
 namespace {
 
-// Rows in the fixed-width layout: key (5), duration (5), chord.
-QString Row(const char* key, const char* duration, const char* chord) {
-    return QString::fromUtf8(key).leftJustified(5) + QString::fromUtf8(duration).leftJustified(5) +
-           QString::fromUtf8(chord) + QStringLiteral("\r\n");
-}
+using test::Row;
 
 // Two rows at tempo 80 (a 32nd note lasts 23 hundredths): "ceg" for a quarter, then "c1" for an
 // eighth.

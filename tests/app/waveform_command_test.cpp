@@ -1,4 +1,5 @@
 #include "app/cli/cli.h"
+#include "common/piece_rows.h"
 
 #include "common/locale_guard.h"
 #include "notation/pixel_probe.h"
@@ -14,11 +15,7 @@
 namespace zk::cli {
 namespace {
 
-// Rows in the fixed-width layout: key (5), duration (5), chord.
-QString Row(const char* key, const char* duration, const char* chord) {
-    return QString::fromUtf8(key).leftJustified(5) + QString::fromUtf8(duration).leftJustified(5) +
-           QString::fromUtf8(chord) + QStringLiteral("\r\n");
-}
+using test::Row;
 
 // a1 = 440 Hz for a quarter note at tempo 80: 184 hundredths, 81143 frames.
 const QString kA440 = Row("a", "8", "a1");

@@ -1,4 +1,5 @@
 #include "common/locale_guard.h"
+#include "common/piece_rows.h"
 #include "common/qt_printers.h"
 #include "engine/interval_analysis.h"
 #include "engine/key_scale.h"
@@ -32,11 +33,7 @@ protected:
     test::RecordingPassHost host;
 };
 
-// Rows in the fixed-width layout: key (5), duration (5), chord.
-QString Row(const char* key, const char* duration, const char* chord) {
-    return QString::fromUtf8(key).leftJustified(5) + QString::fromUtf8(duration).leftJustified(5) +
-           QString::fromUtf8(chord) + QStringLiteral("\r\n");
-}
+using test::Row;
 
 TEST_F(Pass, CadenceInCComputesFrequenciesAndRatios) {
     Load(Row("c", "8", "ceg") + Row("", "8", "fac1") + Row("", "8", "ghd1") + Row("", "16", "ceg"));

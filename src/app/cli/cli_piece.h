@@ -4,6 +4,7 @@
 #include "engine/chord_notation.h"
 #include "piece/pass_host.h"
 #include "piece/piece_text.h"
+#include "sound/timbre.h"
 
 #include <QMap>
 #include <QSet>
@@ -16,9 +17,6 @@
 // PassHost with plain values.
 
 namespace zk::cli {
-
-// The default overtone spectrum of a piece without a "Klangfarbe" line.
-inline const TimbreTexts kDefaultTimbreTexts = {"75", "50", "30", "15", "10", "5"};
 
 // A command line of options and one piece file: options that take a value, flags, and FILE ("-"
 // for standard input).

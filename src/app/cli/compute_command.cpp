@@ -86,7 +86,7 @@ int ComputeCommand(const QStringList& args, Io& io) {
     }
 
     PieceTable table;
-    const TimbreTexts timbre = LoadPieceText(table, *text).value_or(kDefaultTimbreTexts);
+    const TimbreTexts timbre = LoadPieceText(table, *text).value_or(kOrgelTexts);
     if (displayMode) {
         table.SetDisplayMode(*displayMode);
     }

@@ -40,59 +40,51 @@ std::optional<int> ParseSoundOptions(const QString& command, const QStringList& 
                                      SoundCommandOptions& options, Io& io) {
     const bool play = command == u"play";
     const bool waveform = command == u"waveform";
-    int timbreOptions = 0;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        if (arg == u"--sine" || arg == u"--square" || arg == u"--sawtooth") {
-            ++timbreOptions;
-            (arg == u"--sine"     ? options.sine
-             : arg == u"--square" ? options.square
-                                  : options.sawtooth) = true;
-        } else if (arg == u"--loop" && play) {
-            options.loop = true;
-        } else if (arg == u"--timbre" || arg == u"--pitch" || arg == u"--tempo" ||
-                   (arg == u"-o" && !play) || (arg == u"--scale" && waveform)) {
-            if (i + 1 >= args.size()) {
-                return Usage(command, io, QStringLiteral("Zu \"%1\" fehlt der Wert.").arg(arg));
-            }
-            const QString& value = args.at(++i);
-            if (arg == u"--timbre") {
-                ++timbreOptions;
-                const QStringList parts = value.split(u' ', Qt::SkipEmptyParts);
-                if (parts.size() != 6) {
-                    return Usage(command, io,
-                                 QStringLiteral("--timbre erwartet sechs Prozentzahlen für die "
-                                                "Obertöne, z. B. \"75 50 30 15 10 5\"."));
-                }
-                OvertoneTexts texts;
-                for (std::size_t k = 0; k < texts.size(); ++k) {
-                    texts[k] = parts.at(static_cast<qsizetype>(k));
-                }
-                options.overtones = texts;
-            } else if (arg == u"--pitch") {
-                options.pitch = value;
-            } else if (arg == u"--tempo") {
-                options.tempo = value;
-            } else if (arg == u"--scale") {
-                options.scale = value;
-            } else {
-                options.output = value;
-            }
-        } else if (arg.startsWith(u'-') && arg != u"-") {
-            return Usage(command, io, QStringLiteral("Unbekannte Option \"%1\".").arg(arg));
-        } else if (options.file.isEmpty()) {
-            options.file = arg;
-        } else {
-            return Usage(command, io, QStringLiteral("Nur eine Datei ist möglich."));
+    QStringList valueOptions = {QStringLiteral("--timbre"), QStringLiteral("--pitch"),
+                                QStringLiteral("--tempo")};
+    QStringList flagOptions = {QStringLiteral("--sine"), QStringLiteral("--square"),
+                               QStringLiteral("--sawtooth")};
+    if (play) {
+        flagOptions << QStringLiteral("--loop");
+    } else {
+        valueOptions << QStringLiteral("-o");
+    }
+    if (waveform) {
+        valueOptions << QStringLiteral("--scale");
+    }
+    PieceArguments parsed;
+    if (const auto problem = ParsePieceArguments(args, valueOptions, flagOptions, parsed)) {
+        return Usage(command, io, *problem);
+    }
+    options.file = parsed.file;
+    options.sine = parsed.flags.contains(QStringLiteral("--sine"));
+    options.square = parsed.flags.contains(QStringLiteral("--square"));
+    options.sawtooth = parsed.flags.contains(QStringLiteral("--sawtooth"));
+    options.loop = parsed.flags.contains(QStringLiteral("--loop"));
+    options.pitch = parsed.values.value(QStringLiteral("--pitch"), options.pitch);
+    options.tempo = parsed.values.value(QStringLiteral("--tempo"), options.tempo);
+    options.output = parsed.values.value(QStringLiteral("-o"));
+    options.scale = parsed.values.value(QStringLiteral("--scale"));
+    const int timbreOptions = int(options.sine) + int(options.square) + int(options.sawtooth) +
+                              int(parsed.values.contains(QStringLiteral("--timbre")));
+    if (parsed.values.contains(QStringLiteral("--timbre"))) {
+        const QStringList parts =
+            parsed.values.value(QStringLiteral("--timbre")).split(u' ', Qt::SkipEmptyParts);
+        if (parts.size() != 6) {
+            return Usage(command, io,
+                         QStringLiteral("--timbre erwartet sechs Prozentzahlen für die "
+                                        "Obertöne, z. B. \"75 50 30 15 10 5\"."));
         }
+        OvertoneTexts texts;
+        for (std::size_t k = 0; k < texts.size(); ++k) {
+            texts[k] = parts.at(static_cast<qsizetype>(k));
+        }
+        options.overtones = texts;
     }
     if (timbreOptions > 1) {
         return Usage(command, io,
                      QStringLiteral("Nur eine Klangfarbe ist möglich: --timbre, --sine, --square "
                                     "oder --sawtooth."));
-    }
-    if (options.file.isEmpty()) {
-        return Usage(command, io, QStringLiteral("Die Stückdatei fehlt."));
     }
     if (!play && options.output.isEmpty()) {
         return Usage(command, io, QStringLiteral("Die Ausgabedatei (-o) fehlt."));
@@ -115,7 +107,7 @@ int PlayPiece(const SoundCommandOptions& options, SoundPlayer& player, Io& io,
     const std::optional<TimbreTexts> pieceTimbre = LoadPieceText(table, *text);
 
     Timbre& timbre = player.timbre();
-    timbre.overtoneTexts = options.overtones.value_or(pieceTimbre.value_or(kDefaultTimbreTexts));
+    timbre.overtoneTexts = options.overtones.value_or(pieceTimbre.value_or(kOrgelTexts));
     if (options.sine) {
         timbre.CBSinusClick();
     } else if (options.square || options.sawtooth) {
