@@ -3,6 +3,8 @@
 #include "support/ansi_codec.h"
 #include "support/program_files.h"
 
+#include <QSaveFile>
+
 namespace zk::cli {
 
 std::optional<QString> ParsePieceArguments(const QStringList& args, const QStringList& valueOptions,
@@ -28,6 +30,11 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
         return QStringLiteral("Die Stückdatei fehlt.");
     }
     return std::nullopt;
+}
+
+bool WritePngFile(const QImage& image, const QString& path) {
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
 }
 
 std::optional<QString> ReadPieceInput(const QString& file, Io& io) {

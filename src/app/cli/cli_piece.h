@@ -6,6 +6,7 @@
 #include "piece/piece_text.h"
 #include "sound/timbre.h"
 
+#include <QImage>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -30,6 +31,9 @@ struct PieceArguments {
 // a second file, no file), or nothing when the arguments are complete.
 std::optional<QString> ParsePieceArguments(const QStringList& args, const QStringList& valueOptions,
                                            const QStringList& flagOptions, PieceArguments& out);
+
+// Writes `image` as a PNG file, all or nothing; false when it cannot be written.
+bool WritePngFile(const QImage& image, const QString& path);
 
 // The text of FILE, or of standard input for "-". Empty with a German message in io.err when the
 // file cannot be read.

@@ -6,8 +6,6 @@
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
 
-#include <QSaveFile>
-
 namespace zk::cli {
 
 namespace {
@@ -66,8 +64,7 @@ int NotationCommand(const QStringList& args, Io& io) {
     const QRect window = picture.WindowGeometry();
     const QImage image = picture.Image().copy(
         0, 0, std::min(window.width(), picture.Image().width()), window.height());
-    QSaveFile save(output);
-    if (!save.open(QIODevice::WriteOnly) || !image.save(&save, "PNG") || !save.commit()) {
+    if (!WritePngFile(image, output)) {
         io.err += QStringLiteral("Das Notenbild kann nicht in die Datei \"%1\" geschrieben "
                                  "werden.\n")
                       .arg(output);

@@ -1,4 +1,5 @@
 #include "app/cli/cli.h"
+#include "app/cli/cli_piece.h"
 #include "app/cli/sound_command.h"
 #include "app/last_piece_waveform.h"
 #include "notation/waveform_picture.h"
@@ -7,8 +8,6 @@
 #include "sound/synthesis.h"
 #include "support/number_text.h"
 #include "support/user_dialogs.h"
-
-#include <QSaveFile>
 
 namespace zk::cli {
 
@@ -80,8 +79,7 @@ int WaveformCommand(const QStringList& args, Io& io) {
         return kExitUserError;
     }
     DrawWaveformCaption(image, scale);
-    QSaveFile save(options.output);
-    if (!save.open(QIODevice::WriteOnly) || !image.save(&save, "PNG") || !save.commit()) {
+    if (!WritePngFile(image, options.output)) {
         io.err += QStringLiteral("Das Schwingungsbild kann nicht in die Datei \"%1\" geschrieben "
                                  "werden.\n")
                       .arg(options.output);
