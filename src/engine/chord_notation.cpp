@@ -13,41 +13,52 @@ ParsedTone ParseTone(const QString& text, int& pos, const QString& keyText, Tona
     return ParseTone(text, pos);
 }
 
-ChordFrequencies RowFrequencies(const QString& chord, const QString& keyText,
-                                long double kammertonFactor, TonartScale& scale) {
+ChordReader::ChordReader(const QString& chord, const QString& keyText,
+                         long double kammertonFactor, TonartScale& scale)
+    : m_chord(chord), m_keyText(keyText), m_kammertonFactor(kammertonFactor), m_scale(scale),
+      m_equalTempered(keyText.startsWith(u'~')) {
     if (!(kammertonFactor > 0) || !std::isfinite(kammertonFactor)) {
         throw MathError(kFrequencyRangeMessage);
     }
-    ChordFrequencies result;
-    const bool equalTempered = keyText.startsWith(u'~');
-    int pos = 1;
-    for (int i = 0; i < ChordFrequencies::kSlots; ++i) {
-        const ParsedTone tone = ParseTone(chord, pos, keyText, scale);
-        long double f = tone.frequency;
-        if (f <= 0) {
-            result[i] = 0;
-            continue;
-        }
-        if (!equalTempered) {
-            f = scale.SnapToTonart(f, tone.modifiers);
-        }
-        if (kammertonFactor != 1) {
-            f = CheckedResult(f * kammertonFactor, kFrequencyRangeMessage);
-            if (f <= 0) {
-                // The tone vanished below the smallest representable number.
-                throw MathError(kFrequencyRangeMessage);
-            }
-        }
-        // A tone without an octave digit always sounds above the tone before it; after an empty
-        // slot there is nothing to compare with.
-        if (i > 0 && !tone.digitGiven) {
-            while (f <= result[i - 1]) {
-                f = CheckedResult(f * 2, kFrequencyRangeMessage);
-            }
-        }
-        result[i] = f;
+}
+
+long double ChordReader::NextSlot() {
+    const int i = m_slot++;
+    if (i >= ChordFrequencies::kSlots) {
+        return 0;
     }
-    return result;
+    const ParsedTone tone = ParseTone(m_chord, m_pos, m_keyText, m_scale);
+    long double f = tone.frequency;
+    if (f <= 0) {
+        return m_frequencies[i] = 0;
+    }
+    if (!m_equalTempered) {
+        f = m_scale.SnapToTonart(f, tone.modifiers);
+    }
+    if (m_kammertonFactor != 1) {
+        f = CheckedResult(f * m_kammertonFactor, kFrequencyRangeMessage);
+        if (f <= 0) {
+            // The tone vanished below the smallest representable number.
+            throw MathError(kFrequencyRangeMessage);
+        }
+    }
+    // A tone without an octave digit always sounds above the tone before it; after an empty
+    // slot there is nothing to compare with.
+    if (i > 0 && !tone.digitGiven) {
+        while (f <= m_frequencies[i - 1]) {
+            f = CheckedResult(f * 2, kFrequencyRangeMessage);
+        }
+    }
+    return m_frequencies[i] = f;
+}
+
+ChordFrequencies RowFrequencies(const QString& chord, const QString& keyText,
+                                long double kammertonFactor, TonartScale& scale) {
+    ChordReader reader(chord, keyText, kammertonFactor, scale);
+    for (int i = 0; i < ChordFrequencies::kSlots; ++i) {
+        reader.NextSlot();
+    }
+    return reader.Frequencies();
 }
 
 } // namespace zk

@@ -28,6 +28,32 @@ struct ChordFrequencies {
 // that edits of the list take effect at once. Then one slot is read as by ParseTone(text, pos).
 ParsedTone ParseTone(const QString& text, int& pos, const QString& keyText, TonartScale& scale);
 
+// Reads the eight slots of a row's chord one at a time, each snapped to the key, scaled by the
+// concert pitch and raised by octaves, so that the tones read before a slot that fails are known.
+class ChordReader {
+public:
+    // Throws MathError for a concert-pitch factor that is not a positive number.
+    ChordReader(const QString& chord, const QString& keyText, long double kammertonFactor,
+                TonartScale& scale);
+
+    // The frequency of the next slot (0 for an empty slot), also kept in Frequencies(). Throws
+    // MathError when the tone leaves the representable range; the slot then stays 0.
+    long double NextSlot();
+
+    // The slots read so far; the others are 0.
+    const ChordFrequencies& Frequencies() const { return m_frequencies; }
+
+private:
+    const QString& m_chord;
+    const QString& m_keyText;
+    long double m_kammertonFactor;
+    TonartScale& m_scale;
+    bool m_equalTempered;
+    int m_pos = 1;
+    int m_slot = 0;
+    ChordFrequencies m_frequencies;
+};
+
 // The frequencies of one row: eight slots read from the start of `chord`; text after the eighth
 // slot is ignored. Under a key text starting with "~" nothing is snapped (equal temperament,
 // modifiers without effect). `kammertonFactor` is the concert pitch divided by 440. Throws

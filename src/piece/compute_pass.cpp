@@ -33,42 +33,68 @@ struct RowState {
     long double previousDuration = 8;
 };
 
-// Columns 3 and 4 of one row from its eight frequencies.
-void WriteRowTexts(PieceTable& table, int row, const ChordFrequencies& f, const RowState& state,
-                   const PassSettings& settings) {
-    const QString mode = table.DisplayMode();
-    const bool tempered = state.tilde || state.m;
-    const bool fromFirst = MeasuresFromFirstTone(mode);
-    QString t3;
-    QString t4;
-    for (int i = 0; i < ChordFrequencies::kSlots; ++i) {
+// Columns 3 and 4 of one row, written after every slot: a row whose processing fails at a slot
+// keeps the texts of the tones before it.
+class RowTexts {
+public:
+    RowTexts(PieceTable& table, int row, const RowState& state, const PassSettings& settings)
+        : m_table(table), m_row(row), m_state(state), m_settings(settings),
+          m_mode(table.DisplayMode()), m_tempered(state.tilde || state.m),
+          m_fromFirst(MeasuresFromFirstTone(m_mode)) {}
+
+    // Slot i has been read; f holds the slots 0 .. i.
+    void AfterSlot(int i, const ChordFrequencies& f) {
         if (f[i] > 0) {
-            t3 += FrequencyText(mode, settings.decimals, state.firstKey, f[i]) + u' ';
+            m_t3 += FrequencyText(m_mode, m_settings.decimals, m_state.firstKey, f[i]) + u' ';
             if (i > 0) {
-                if (fromFirst) {
+                if (m_fromFirst) {
                     if (f[0] > 0) {
-                        t4 += IntervalText(mode, settings.decimals, tempered, f[0], f[i]) + u' ';
+                        m_t4 += Interval(f[0], f[i]) + u' ';
                     }
                 } else if (f[i - 1] > 0) {
-                    t4 += IntervalText(mode, settings.decimals, tempered, f[i - 1], f[i]) + u' ';
+                    m_t4 += Interval(f[i - 1], f[i]) + u' ';
                 }
             }
         } else if (i == 1) {
             // A single tone: its interval from the key's tonic, without a trailing blank.
-            t4 += IntervalText(mode, settings.decimals, tempered, state.tonic, f[0]);
+            m_t4 += Interval(m_state.tonic, f[0]);
+        }
+        Write();
+    }
+
+private:
+    QString Interval(long double lower, long double upper) const {
+        return IntervalText(m_mode, m_settings.decimals, m_tempered, lower, upper);
+    }
+
+    // A row without any tone keeps what columns 3 and 4 held (comments, earlier results); a
+    // text is written again only when a slot has added to it.
+    void Write() {
+        if (!m_t3.isEmpty() && m_t3.size() != m_t3Written) {
+            // Column 3's header follows the mode ("Cent bezogen auf 1.Tonart" in mode "In Cent").
+            m_table.SetCell(PieceTable::kFrequencyColumn, 0,
+                            FrequencyHeader(m_mode, m_table.Cell(PieceTable::kFrequencyColumn, 0)));
+            m_table.SetCell(PieceTable::kFrequencyColumn, m_row, m_t3);
+            m_t3Written = m_t3.size();
+        }
+        if (!m_t4.isEmpty() && m_t4.size() != m_t4Written) {
+            m_table.SetCell(PieceTable::kIntervalColumn, m_row, m_t4);
+            m_t4Written = m_t4.size();
         }
     }
-    // A row without any tone keeps what columns 3 and 4 held (comments, earlier results).
-    if (!t3.isEmpty()) {
-        // Column 3's header follows the mode ("Cent bezogen auf 1.Tonart" in mode "In Cent").
-        table.SetCell(PieceTable::kFrequencyColumn, 0,
-                      FrequencyHeader(mode, table.Cell(PieceTable::kFrequencyColumn, 0)));
-        table.SetCell(PieceTable::kFrequencyColumn, row, t3);
-    }
-    if (!t4.isEmpty()) {
-        table.SetCell(PieceTable::kIntervalColumn, row, t4);
-    }
-}
+
+    PieceTable& m_table;
+    int m_row;
+    const RowState& m_state;
+    const PassSettings& m_settings;
+    const QString m_mode;
+    const bool m_tempered;
+    const bool m_fromFirst;
+    QString m_t3;
+    QString m_t4;
+    qsizetype m_t3Written = 0;
+    qsizetype m_t4Written = 0;
+};
 
 void EnterKey(const QString& cell, RowState& state, TonartScale& scale) {
     state.keyText = Trim(cell);
@@ -165,9 +191,9 @@ void ComputePass(int target, PieceTable& table, TonartScale& scale, PassSettings
             host.ShowKeyCheck(TonartCheck(chord, scale));
             return;
         }
-        // Everything up to the sound: an error here ends only this row's processing.
+        // Everything up to the sound: an error here ends only this row's processing, which
+        // keeps what it wrote so far.
         long double duration = 0;
-        long long dauer = 0;
         ChordFrequencies f;
         try {
             if (!IsBlank(table.Cell(PieceTable::kKeyColumn, r))) {
@@ -180,12 +206,13 @@ void ComputePass(int target, PieceTable& table, TonartScale& scale, PassSettings
             if (duration == 0) {
                 duration = state.previousDuration;
             }
-            f = RowFrequencies(chord, state.keyText, kammertonFactor, scale);
-            WriteRowTexts(table, r, f, state, settings);
-            dauer = RoundHalfEven(static_cast<long double>(unit) * duration, QString());
-            if (dauer < 0 || dauer > std::numeric_limits<int>::max()) {
-                continue;
+            ChordReader reader(chord, state.keyText, kammertonFactor, scale);
+            RowTexts texts(table, r, state, settings);
+            for (int i = 0; i < ChordFrequencies::kSlots; ++i) {
+                reader.NextSlot();
+                texts.AfterSlot(i, reader.Frequencies());
             }
+            f = reader.Frequencies();
         } catch (const Error&) {
             continue;
         }
@@ -193,6 +220,16 @@ void ComputePass(int target, PieceTable& table, TonartScale& scale, PassSettings
             settings.onlyCompute = true;
         }
         if (!settings.onlyCompute || r == target) {
+            // The length is needed only for the sound; one that does not fit ends the row.
+            long long dauer = 0;
+            try {
+                dauer = RoundHalfEven(static_cast<long double>(unit) * duration, QString());
+            } catch (const Error&) {
+                continue;
+            }
+            if (dauer < 0 || dauer > std::numeric_limits<int>::max()) {
+                continue;
+            }
             // The sound's own errors (a device, a file) are not the row's: they end the pass and
             // reach the user.
             const QString chordCell = table.Cell(PieceTable::kChordColumn, r);
@@ -201,14 +238,20 @@ void ComputePass(int target, PieceTable& table, TonartScale& scale, PassSettings
                 host.ScrollToRow(r - kScrollStep);
             }
             host.ProcessPendingEvents();
-            try {
-                host.PlayChord(static_cast<int>(dauer), f);
-            } catch (...) {
-                table.SetCell(PieceTable::kChordColumn, r, chordCell);
-                throw;
+            // A "Stop" that came in meanwhile ends the playing before this row sounds.
+            const bool stopped = settings.onlyCompute && r != target;
+            if (!stopped) {
+                try {
+                    host.PlayChord(static_cast<int>(dauer), f);
+                } catch (...) {
+                    table.SetCell(PieceTable::kChordColumn, r, chordCell);
+                    throw;
+                }
             }
             table.SetCell(PieceTable::kChordColumn, r, chordCell);
-            playedThisRound = true;
+            if (!stopped) {
+                playedThisRound = true;
+            }
             if (r == target) {
                 return;
             }

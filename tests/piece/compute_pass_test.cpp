@@ -139,8 +139,8 @@ TEST_F(Pass, KeyChangesDriftByACommaAndDauerndCarriesTheDriftOn) {
     settings.onlyCompute = false;
     host.dauernd = true;
     host.onEvents = [this] {
-        if (host.played.size() == 9) {
-            settings.onlyCompute = true; // "Stop" while the tenth chord is about to sound
+        if (host.played.size() == 10) {
+            settings.onlyCompute = true; // "Stop" before the eleventh chord: it does not sound
         }
     };
     Run();
@@ -152,6 +152,33 @@ TEST_F(Pass, KeyChangesDriftByACommaAndDauerndCarriesTheDriftOn) {
     EXPECT_NEAR(static_cast<double>(host.played[5].frequencies[0] / (132 * comma)), 1.0, 1e-15);
     EXPECT_NEAR(static_cast<double>(host.played[9].frequencies[0] / (132 * comma * comma)), 1.0,
                 1e-15);
+}
+
+TEST_F(Pass, ARowThatFailsAtASlotKeepsTheTonesBeforeIt) {
+    // The fourth tone carries 2500 overtone factors of 99: far beyond any representable number.
+    Load(Row("c", "8", "") + Row("", "8", "c"));
+    table.SetCell(PieceTable::kChordColumn, 1, QStringLiteral("ceg") + QStringLiteral("c") +
+                                                   QStringLiteral(":99").repeated(2500) +
+                                                   QStringLiteral("e"));
+    Run();
+    EXPECT_EQ(Frequencies(1), QStringLiteral("132 165 198 "));
+    EXPECT_EQ(Intervals(1), QStringLiteral("5/4 6/5 "));
+    // The pass goes on with the next row.
+    EXPECT_EQ(Frequencies(2), QStringLiteral("132 "));
+}
+
+TEST_F(Pass, AComputedRowHandsItsDurationOnEvenWhenItCouldNotSound) {
+    // Row 1 is only computed: its duration -8 becomes the previous duration, so row 2 (blank)
+    // takes it over and cannot sound; row 3 sounds with its own.
+    Load(Row("c", "-8", "c") + Row("", "", "e") + Row("", "4", "g"));
+    Run(2);
+    EXPECT_TRUE(host.played.isEmpty());
+    Run(3);
+    ASSERT_EQ(host.played.size(), 1);
+    EXPECT_EQ(host.played[0].dauer, 92);
+    // Computing does not need a length that fits: the texts are written all the same.
+    EXPECT_EQ(Frequencies(1), QStringLiteral("132 "));
+    EXPECT_EQ(Frequencies(2), QStringLiteral("165 "));
 }
 
 TEST_F(Pass, DauerndOverAPieceThatPlaysNothingEnds) {
