@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/pass_queue.h"
 #include "engine/key_scale.h"
 #include "engine/temperaments.h"
 #include "piece/compute_pass.h"
@@ -26,7 +27,7 @@ namespace zk {
 
 class ExampleEntry;
 class NotationWindow;
-class PieceTableModel;
+class PieceGrid;
 class Printer;
 class UserDialogs;
 
@@ -34,6 +35,11 @@ class UserDialogs;
 // timbre, tempo, repeat, concert pitch and cache controls, and the menu that reaches every tool.
 // It owns the piece, the key scale, the temperament list and the input histories, and runs the
 // computation pass through itself as the pass's host.
+//
+// Its code is spread by role: main_window.cpp builds the window and keeps the timbre controls
+// and settings files, main_window_menus.cpp wires the menus and the examples,
+// main_window_pass.cpp runs the passes and the sound, main_window_commands.cpp holds the
+// commands of the file, edit and playback menus. The grid's editing keys are PieceGrid's.
 class MainWindow : public QMainWindow, private PassHost, private PlaybackControl {
     Q_OBJECT
 public:
@@ -54,7 +60,7 @@ public:
     void SetPieceModified(bool modified) { m_pieceModified = modified; }
     bool EditMode() const { return m_editMode; }
     bool FirstStart() const { return m_firstStart; }
-    QTableView* Grid() const { return sg; }
+    QTableView* Grid() const;
 
     // The input dialog's acceptance steps: a text beginning with "TA" becomes the piece table;
     // the dialog "Mitteltönige Stimmungen" offers its text as the new temperament list.
@@ -70,8 +76,17 @@ public:
     void RunCommand(const std::function<void()>& command);
 
     // The pass over the piece, for a target of ComputePass; the notation window comes back
-    // afterwards.
+    // afterwards. While another pass runs, that one is stopped and this one follows it.
     void RunPass(int target);
+
+    // Ends everything that sounds: OnlyCompute, "dauernd" off, the sound cut off, no waiting
+    // pass that would sound. A running pass computes its remaining rows silently and returns.
+    // The program does this before it ends.
+    void StopEverything();
+
+    // Whether an input event is a click on the menu item "Stop" (for the input gate while a
+    // sound plays).
+    bool IsStopClick(QObject* target, const QEvent& event) const;
 
     // Set by the shell: the window switching and the start window's return.
     std::function<void()> showModulationWindow;
@@ -103,7 +118,6 @@ public slots:
     void sgDblClick(const QModelIndex& index);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -119,6 +133,10 @@ private:
     void ProcessPendingEvents() override;
     void PlayChord(int dauer, const ChordFrequencies& frequencies) override;
     void ShowKeyCheck(const QString& message) override;
+    // The pass of `target` as a job of the queue; `onlyCompute` as the command sets it.
+    void QueuePass(int target, bool onlyCompute);
+    // A key cell was typed into: the piece is computed again once the key press is over.
+    void RecomputeSoon();
     // PlaybackControl
     bool OnlyCompute() const override { return m_settings.onlyCompute; }
 
@@ -134,7 +152,6 @@ private:
     void ReadTimbreEdits();
     void ShowTimbre();
     void SetTimbreTexts(const std::array<QString, 6>& texts);
-    bool HandleGridKey(QKeyEvent* event);
     void SetDisplayMode(const QString& mode);
     void SetEditMode(bool editMode);
     // The input dialog with a text; on "Ok" the text is taken back (piece table, temperaments).
@@ -158,7 +175,8 @@ private:
     bool m_pieceModified = false;
     bool m_editMode = true;
     bool m_firstStart = false;
-    bool m_passRunning = false;
+    bool m_recomputeQueued = false;
+    PassQueue m_passes{[this] { m_settings.onlyCompute = true; }};
 
     // Panel1
     std::array<QLineEdit*, 6> m_overtoneEdits{};
@@ -170,9 +188,9 @@ private:
     QLineEdit* Ekammerton = nullptr;
     QCheckBox* CBspeichern = nullptr;
 
-    QTableView* sg = nullptr;
-    PieceTableModel* m_model = nullptr;
+    PieceGrid* sg = nullptr;
 
+    QAction* Stop1 = nullptr;
     QAction* Ediermodus1 = nullptr;
     QAction* KlickaufAkkordltihnertnen1 = nullptr;
     QAction* Genauer1 = nullptr;

@@ -2,12 +2,15 @@
 
 #include "notation/notation_picture.h"
 #include "notation/staff_drawing.h"
+#include "support/user_dialogs.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -16,13 +19,16 @@ namespace zk {
 namespace {
 
 // Paints the picture at the top left and white around it, so a window larger than the picture
-// shows no stale pixels.
+// shows no stale pixels. It is as large as the picture; the window scrolls it when the picture is
+// wider than the screen.
 class PictureView : public QWidget {
 public:
     PictureView(const NotationPicture& picture, QWidget* parent)
         : QWidget(parent), m_picture(picture) {
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
+
+    QSize sizeHint() const override { return m_picture.Image().size(); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -49,17 +55,26 @@ QString BassNotesItemText(int bassNotes) {
 
 NotationWindow::NotationWindow(NotationPicture& picture, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowDoesNotAcceptFocus),
       m_picture(picture) {
     setObjectName(QStringLiteral("TFNotenbild"));
     setWindowTitle(QStringLiteral("Noten"));
     m_picture.SetScreenSize(ScreenSize());
 
+    // Coming up after a pass must not take the keyboard from the piece table.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+
     Image1 = new PictureView(m_picture, this);
     Image1->setObjectName(QStringLiteral("Image1"));
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setBackgroundRole(QPalette::Base);
+    m_scroll->setWidget(Image1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Image1);
+    layout->addWidget(m_scroll);
 
     Notenbildzeigen1 = new QAction(QStringLiteral("Noten zeigen"), this);
     Notenbildzeigen1->setObjectName(QStringLiteral("Notenbildzeigen1"));
@@ -97,13 +112,45 @@ void NotationWindow::PutAwayAndHide() {
     hide();
 }
 
-void NotationWindow::OnNotationDrawn() {
-    const QRect frame = m_picture.WindowGeometry();
+QRect NotationWindow::OnScreen(const QRect& frame) const {
+    // As wide as the picture but no wider than the screen allows, and 10 pixels from its right
+    // edge: a long piece is scrolled inside the window, never pushed off the screen.
+    const int screenWidth = m_picture.ScreenSize().width();
+    const int width = std::max(1, std::min(frame.width(), screenWidth - 10));
+    return QRect(std::max(0, screenWidth - width - 10), frame.top(), width, frame.height());
+}
+
+void NotationWindow::Place(const QRect& frame) {
     setWindowState(Qt::WindowNoState);
-    resize(frame.size());
-    move(frame.topLeft());
+    const bool scrolls = m_picture.Image().width() > frame.width();
+    m_scroll->setHorizontalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn
+                                                   : Qt::ScrollBarAlwaysOff);
+    Image1->resize(m_picture.Image().size());
     Image1->update();
+    QSize size = frame.size();
+    if (scrolls) {
+        size.rheight() += m_scroll->horizontalScrollBar()->sizeHint().height();
+    }
+    resize(size);
+    // The frame (title bar included) goes where the picture's place is, not the client area;
+    // before its first showing the window does not know its frame yet, so the window system is
+    // told that the position is the frame's.
+    move(frame.topLeft());
+    if (!isVisible()) {
+        createWinId();
+        if (QWindow* handle = windowHandle()) {
+            handle->setFramePosition(frame.topLeft());
+        }
+    }
+}
+
+void NotationWindow::OnNotationDrawn() {
+    Place(OnScreen(m_picture.WindowGeometry()));
     RestoreNotationWindow();
+    const int drawn = m_picture.DrawnChordLineCount();
+    if (drawn < m_picture.ChordLineCount() && m_dialogs != nullptr) {
+        m_dialogs->ShowMessage(CutNotationMessage(drawn, m_picture.ChordLineCount()));
+    }
 }
 
 WaveformDrawing NotationWindow::DrawWaveform(int scale, const WaveformSource& source,
@@ -113,12 +160,9 @@ WaveformDrawing NotationWindow::DrawWaveform(int scale, const WaveformSource& so
         zk::DrawWaveform(m_picture.Image(), frame.width(), scale, source, dialogs);
     if (drawing.drawn) {
         setWindowTitle(WaveformCaption(scale));
-        setWindowState(Qt::WindowNoState);
-        resize(frame.size());
-        move(frame.topLeft());
+        Place(frame);
         show();
         raise();
-        Image1->update();
     }
     return drawing;
 }
@@ -131,7 +175,10 @@ void NotationWindow::RestoreNotationWindow() {
         handle->setWindowStates(handle->windowStates() & ~Qt::WindowMaximized);
     }
     if (!isVisible()) {
-        if (x() < -100 || m_picture.Tag() == NotationPicture::kTagPutAway) {
+        // A piece too long for the screen (its picture's place begins far left of the screen)
+        // is not shown on its own; "Noten zeigen" still shows it.
+        if (m_picture.WindowGeometry().left() < -100 ||
+            m_picture.Tag() == NotationPicture::kTagPutAway) {
             hide();
         } else {
             show();
@@ -142,7 +189,8 @@ void NotationWindow::RestoreNotationWindow() {
         // keeps it there.
         raise();
     }
-    QCoreApplication::processEvents();
+    // Repaints only: the user's input waits until the command that drew has returned.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void NotationWindow::Notenbildzeigen1Click() {

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QAction;
+class QScrollArea;
 
 namespace zk {
 
@@ -25,6 +26,9 @@ public:
     ~NotationWindow() override;
 
     NotationPicture& Picture() { return m_picture; }
+
+    // Where the window tells the user that a long piece's picture had to be cut.
+    void SetDialogs(UserDialogs* dialogs) { m_dialogs = dialogs; }
 
     // Where "Noten zeigen" finds the piece, and how it empties the record of the last piece.
     void SetPieceTable(std::function<const PieceTable*()> table) { m_table = std::move(table); }
@@ -61,10 +65,16 @@ public slots:
 
 private:
     void OnNotationDrawn();
+    // The picture's window frame brought within the screen.
+    QRect OnScreen(const QRect& frame) const;
+    // Sizes the window's frame and puts it at the frame's place.
+    void Place(const QRect& frame);
     void UpdateBassNotesChecks();
 
     NotationPicture& m_picture;
     QWidget* Image1 = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    UserDialogs* m_dialogs = nullptr;
     QAction* Notenbildzeigen1 = nullptr;
     QList<QAction*> m_bassActions;
     std::function<const PieceTable*()> m_table;

@@ -96,7 +96,6 @@ QWidget* PieceCellDelegate::createEditor(QWidget* parent, const QStyleOptionView
         auto* self = const_cast<PieceCellDelegate*>(this);
         connect(line, &QLineEdit::textEdited, self, [self, line] { emit self->commitData(line); });
     }
-    emit editorCreated(editor, index);
     return editor;
 }
 

@@ -49,9 +49,6 @@ public:
                const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
-
-signals:
-    void editorCreated(QWidget* editor, const QModelIndex& index) const;
 };
 
 } // namespace zk

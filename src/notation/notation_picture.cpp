@@ -38,6 +38,12 @@ void NotationPicture::SetBassNotes(int bassNotes) {
     m_bassNotes = std::clamp(bassNotes, kBassNotesVariable, kBassNotesMax);
 }
 
+QString CutNotationMessage(int drawnLines, int allLines) {
+    return QStringLiteral("Das Notenbild zeigt nur die ersten %1 von %2 Akkordzeilen.")
+        .arg(drawnLines)
+        .arg(allLines);
+}
+
 int NotationDuration(const QString& cell, int previous) {
     if (IsBlank(cell)) {
         return previous;

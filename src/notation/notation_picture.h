@@ -79,6 +79,9 @@ private:
     int m_drawnChordLineCount = 0;
 };
 
+// What the program says when a long piece's picture shows only its first chord lines.
+QString CutNotationMessage(int drawnLines, int allLines);
+
 // The duration the notation reads from a duration cell: its whole number when that is positive,
 // otherwise (blank, not a number, zero or negative) the previous duration.
 int NotationDuration(const QString& cell, int previous);

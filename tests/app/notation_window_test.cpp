@@ -4,7 +4,11 @@
 #include "notation/staff_drawing.h"
 #include "piece/piece_table.h"
 
+#include "common/scripted_dialogs.h"
+
 #include <QAction>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -51,21 +55,29 @@ TEST_F(NotationWindowTest, NotateTableShowsTheWindowTopRight) {
 }
 
 TEST_F(NotationWindowTest, RestoreShowsAHiddenWindowUnlessPutAwayOrFarLeft) {
+    // The longest piece whose picture's place begins at most 100 pixels left of the screen, and
+    // one chord line more.
+    const int fits = (screenWidth + 100 - 64 - 10) / 24;
     struct Case {
         bool visible;
         bool putAway;
-        int left;
+        int lines;
         bool shownAfter;
     };
     const Case cases[] = {
-        {false, false, 10, true},    // hidden and drawn: comes back
-        {false, true, 10, false},    // put away (examples, long tables): stays hidden
-        {false, false, -101, false}, // a piece wider than the screen: stays hidden
-        {false, false, -100, true},  {true, true, -500, true}, // a visible window is left as it is
+        {false, false, 10, true},          // hidden and drawn: comes back
+        {false, true, 10, false},          // put away (examples, long tables): stays hidden
+        {false, false, fits + 1, false},   // a piece far wider than the screen: stays hidden
+        {false, false, fits, true},        // ... up to 100 pixels beyond its left edge it shows
+        {true, true, fits + 10, true},     // a visible window is left as it is
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.left);
-        window.move(c.left, 0);
+        SCOPED_TRACE(c.lines);
+        QStringList chords;
+        for (int i = 0; i < c.lines; ++i) {
+            chords << u"c"_qs;
+        }
+        picture.DrawNotation(chords, {});
         window.setVisible(c.visible);
         picture.SetTag(c.putAway ? NotationPicture::kTagPutAway : NotationPicture::kTagDrawn);
         window.RestoreNotationWindow();
@@ -73,17 +85,42 @@ TEST_F(NotationWindowTest, RestoreShowsAHiddenWindowUnlessPutAwayOrFarLeft) {
     }
 }
 
-TEST_F(NotationWindowTest, NotenZeigenShowsEvenALongPieceAndEmptiesTheLastPiece) {
+TEST_F(NotationWindowTest, NotenZeigenShowsEvenALongPieceWithinTheScreen) {
     int cleared = 0;
     window.SetPieceTable([&] { return &table; });
     window.SetClearLastPiece([&] { ++cleared; });
     window.PutAwayAndHide();
     SetLines(screenWidth / 24 + 10);
     window.NotenZeigenAction()->trigger();
-    EXPECT_LT(window.x(), -100);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(picture.Tag(), NotationPicture::kTagDrawn);
     EXPECT_EQ(cleared, 1);
+    // Its place lies left of the screen; the window stays on it, 10 pixels from the right edge,
+    // and the picture scrolls inside it.
+    EXPECT_LT(picture.WindowGeometry().left(), -100);
+    EXPECT_EQ(window.pos(), QPoint(0, 0));
+    EXPECT_EQ(window.width(), screenWidth - 10);
+    auto* scroll = window.findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->horizontalScrollBar()->maximum(),
+              picture.Image().width() - scroll->viewport()->width());
+}
+
+TEST_F(NotationWindowTest, APictureCutAtItsWidthSaysSo) {
+    test::ScriptedDialogs dialogs;
+    window.SetDialogs(&dialogs);
+    window.SetPieceTable([&] { return &table; });
+    SetLines(1400);
+    window.NotenZeigenAction()->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0],
+              u"Das Notenbild zeigt nur die ersten 1363 von 1400 Akkordzeilen."_qs);
+    EXPECT_LE(window.x() + window.width(), screenWidth);
+    EXPECT_GE(window.x(), 0);
+    // A piece that fits says nothing.
+    SetLines(20);
+    window.NotenZeigenAction()->trigger();
+    EXPECT_EQ(dialogs.messages.size(), 1);
 }
 
 TEST_F(NotationWindowTest, BassNotesItemsSetTheSettingRedrawAndCheckOneItem) {

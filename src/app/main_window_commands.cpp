@@ -1,0 +1,224 @@
+#include "app/main_window.h"
+
+#include "app/notation_window.h"
+#include "app/shutdown.h"
+#include "engine/key_check.h"
+#include "piece/piece_file.h"
+#include "piece/piece_text.h"
+#include "support/errors.h"
+#include "support/program_files.h"
+#include "support/text_helpers.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+
+namespace zk {
+
+namespace {
+
+const QString kAllFilesFilter = QStringLiteral("Alle Dateien (*.*)|*.*");
+const QString kWavFilter = QStringLiteral("Wavdateien (*.wav)|*.WAV|Alle Dateien (*.*)|*.*");
+const QString kTemperamentCaption = QStringLiteral("Mitteltönige Stimmungen");
+const QString kEditCaption = QStringLiteral("In der ersten Zeile \"TA\" nicht verändern!");
+
+QString TemperamentHelpText() {
+    const QStringList lines = {
+        QStringLiteral("Mitteltönige Stimmungen"),
+        QString(),
+        QStringLiteral("Geben Sie in die erste Spalte TA (Tonart) \"ma\" oder \"mb\" oder ...ein! "
+                       "Dann wird das Musikstück in einer der im nächsten Fenster angezeigten "
+                       "Temperaturen gespielt."),
+        QStringLiteral("                             Angaben in Cent"),
+        QString(),
+        QStringLiteral("                Hinweis"),
+        QStringLiteral("Sie können die Temperaturen ändern oder weitere Temperaturen \"mx\" "
+                       "zufügen."),
+        QStringLiteral("Sie wird als Datei \"") + ProgramDir() +
+            QStringLiteral("zirkelon.in3\" abgespeichert."),
+        QString(),
+        QStringLiteral("Durch Löschen oder Umbenennen der Datei machen Sie alle Änderungen wieder "
+                       "rückgängig.\r\r\n"),
+        QStringLiteral("Zirkelon berechnet die Frequenzen äußerst exakt. Deshalb sind die "
+                       "Centangaben hier, soweit mir bekannt,"),
+        QStringLiteral("so exakt angegeben. Hörtechnisch ist eine Abweichung von einem Cent nur "
+                       "noch durch eine langsame "),
+        QStringLiteral("Schwebung nachweisbar."),
+        QStringLiteral("(Testen Sie mit Menü \"Ton|Mehrklnag\" \"880Hz und 880,5Hz\" mit \"Sinus\" "
+                       "(Entspricht 1 Cent)!"),
+    };
+    return lines.join(u'\r');
+}
+
+// Folder and name of a remembered file name, for the start of a file dialog.
+std::pair<QString, QString> FolderAndName(const QString& path) {
+    const QFileInfo info(path);
+    if (path.endsWith(u'/')) {
+        return {path, QString()};
+    }
+    return {info.path(), info.fileName()};
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- commands
+
+void MainWindow::Alleslschen1Click() {
+    LoadPieceText(m_table, QString());
+}
+
+void MainWindow::ShowTextWithAcceptance(const QString& caption, const QString& text,
+                                        TextDialogMode mode) {
+    const TextDialogResult result = m_dialogs.ShowTextDialog(caption, text, mode);
+    if (result.accepted) {
+        AcceptDialogText(caption, result.text);
+    }
+}
+
+void MainWindow::Edieren1Click() {
+    RunCommand([this] {
+        ShowTextWithAcceptance(kEditCaption, TableToText(m_table, 0), TextDialogMode::OkPrint);
+    });
+}
+
+void MainWindow::AcceptDialogText(const QString& caption, const QString& text) {
+    std::optional<TimbreTexts> timbre;
+    if (AcceptPieceText(m_table, text, &timbre) && timbre) {
+        SetTimbreTexts(*timbre);
+    }
+    if (caption == kTemperamentCaption &&
+        m_dialogs.AskYesNo(QStringLiteral("Änderungen übernehmen\r(wird in Datei "
+                                          "\"zirkelon.in3\" gespeichert)"))) {
+        m_temperaments.SetText(text);
+        m_temperaments.Save();
+    }
+}
+
+void MainWindow::mitteltnig1Click() {
+    RunCommand([this] {
+        m_dialogs.ShowMessage(TemperamentHelpText());
+        ShowTextWithAcceptance(kTemperamentCaption, m_temperaments.Text(),
+                               TextDialogMode::OkCancel);
+    });
+}
+
+void MainWindow::Speichern1Click() {
+    RunCommand([this] {
+        const auto [folder, name] = FolderAndName(ReadLastFileName(LastPieceFileIni()));
+        const auto path = m_dialogs.AskSaveFileName(folder, name, kAllFilesFilter);
+        if (!path) {
+            m_dialogs.ShowMessage(QStringLiteral("Nicht gespeichert"));
+            return;
+        }
+        SavePieceFile(*path, m_table, m_sound.timbre().overtoneTexts);
+        WriteLastFileName(LastPieceFileIni(), *path);
+        m_pieceModified = false;
+    });
+}
+
+void MainWindow::ffnen1Click() {
+    RunCommand([this] {
+        const auto [folder, name] = FolderAndName(ReadLastFileName(LastPieceFileIni()));
+        const auto path = m_dialogs.AskOpenFileName(folder, name, kAllFilesFilter);
+        if (!path) {
+            m_dialogs.ShowMessage(QStringLiteral("Abbruch!"));
+            return;
+        }
+        if (const auto timbre = OpenPieceFile(*path, m_table)) {
+            SetTimbreTexts(*timbre);
+        }
+        WriteLastFileName(LastPieceFileIni(), *path);
+    });
+}
+
+void MainWindow::Beenden1Click() {
+    m_settings.onlyCompute = true;
+    try {
+        DeleteTempFiles(ProgramDir() + QStringLiteral("wav"), m_dialogs);
+    } catch (const Error& error) {
+        m_dialogs.ShowMessage(error.message());
+    }
+    close(); // also when the cleanup failed; the close query follows
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!modulationWindowVisible || !modulationWindowVisible()) {
+        if (showStartWindow) {
+            showStartWindow();
+        }
+    }
+    if (!m_pieceModified) {
+        event->accept();
+        return;
+    }
+    const TextDialogResult answer = m_dialogs.ShowTextDialog(
+        QStringLiteral("Beenden"),
+        QStringLiteral("Eingabe noch nicht gespeichert!\rOK: Es wird beendet.\rAbbrechen: Es wird "
+                       "stattdessen geseichert."),
+        TextDialogMode::OkCancel);
+    if (answer.accepted) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    Speichern1Click();
+}
+
+void MainWindow::Tonartwechsel1Click() {
+    m_dialogs.ShowMessage(TonartCheckHint());
+}
+
+void MainWindow::Ediermodus1Click() {
+    SetEditMode(true);
+}
+
+void MainWindow::KlickaufAkkordltihnertnen1Click() {
+    SetEditMode(false);
+}
+
+void MainWindow::SetEditMode(bool editMode) {
+    m_editMode = editMode;
+    Ediermodus1->setChecked(editMode);
+    KlickaufAkkordltihnertnen1->setChecked(!editMode);
+    m_dialogs.ShowMessage(
+        QStringLiteral("Im Ediermodus können Sie die Akkorde durch anklicken eingeben oder "
+                       "ändern.\rDurch Doppelklick bringen Sie ihn zum ertönen.\rBeim "
+                       "\"Einzelnen Akkkord ertönen lassen\"-Modus erklingt der Akkord beim "
+                       "einfachen Klick."));
+}
+
+void MainWindow::SpieleLetztesStueckClick() {
+    RunCommand([this] {
+        m_notation.RestoreNotationWindow();
+        ReadTimbreEdits();
+        m_sound.PlayLastPiece(*this);
+    });
+}
+
+void MainWindow::SpeichereLetztesStueckClick() {
+    RunCommand([this] {
+        const auto [folder, name] = FolderAndName(SaveWavStartName());
+        QDir().mkpath(folder);
+        const auto path = m_dialogs.AskSaveFileName(folder, name, kWavFilter);
+        if (!path) {
+            return;
+        }
+        RememberWavFileName(*path);
+        ReadTimbreEdits();
+        m_sound.WriteLastPieceWav(*path);
+    });
+}
+
+void MainWindow::SpieleGespeicherteDateiClick() {
+    RunCommand([this] {
+        const auto [folder, name] = FolderAndName(OpenWavStartName());
+        const auto path = m_dialogs.AskOpenFileName(folder, name, kWavFilter);
+        if (!path) {
+            return;
+        }
+        RememberWavFileName(*path);
+        m_sound.PlaySavedFile(*path, *this);
+    });
+}
+
+} // namespace zk
