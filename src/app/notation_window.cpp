@@ -9,8 +9,8 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
-#include <QScrollBar>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWindow>
 

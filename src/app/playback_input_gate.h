@@ -10,8 +10,6 @@
 #include <memory>
 #include <vector>
 
-
-
 namespace zk {
 
 // While a sound plays, the program waits for it and lets only repaints and the sound server's
