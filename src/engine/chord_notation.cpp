@@ -13,8 +13,8 @@ ParsedTone ParseTone(const QString& text, int& pos, const QString& keyText, Tona
     return ParseTone(text, pos);
 }
 
-ChordReader::ChordReader(const QString& chord, const QString& keyText,
-                         long double kammertonFactor, TonartScale& scale)
+ChordReader::ChordReader(const QString& chord, const QString& keyText, long double kammertonFactor,
+                         TonartScale& scale)
     : m_chord(chord), m_keyText(keyText), m_kammertonFactor(kammertonFactor), m_scale(scale),
       m_equalTempered(keyText.startsWith(u'~')) {
     if (!(kammertonFactor > 0) || !std::isfinite(kammertonFactor)) {

@@ -7,10 +7,10 @@
 #include "common/scripted_dialogs.h"
 
 #include <QAction>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -65,11 +65,11 @@ TEST_F(NotationWindowTest, RestoreShowsAHiddenWindowUnlessPutAwayOrFarLeft) {
         bool shownAfter;
     };
     const Case cases[] = {
-        {false, false, 10, true},          // hidden and drawn: comes back
-        {false, true, 10, false},          // put away (examples, long tables): stays hidden
-        {false, false, fits + 1, false},   // a piece far wider than the screen: stays hidden
-        {false, false, fits, true},        // ... up to 100 pixels beyond its left edge it shows
-        {true, true, fits + 10, true},     // a visible window is left as it is
+        {false, false, 10, true},        // hidden and drawn: comes back
+        {false, true, 10, false},        // put away (examples, long tables): stays hidden
+        {false, false, fits + 1, false}, // a piece far wider than the screen: stays hidden
+        {false, false, fits, true},      // ... up to 100 pixels beyond its left edge it shows
+        {true, true, fits + 10, true},   // a visible window is left as it is
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);

@@ -24,11 +24,11 @@ void PostKey(QObject* target, Qt::Key key, const QString& text) {
 
 void PostClick(QObject* target, QPointF at) {
     for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QCoreApplication::postEvent(target, new QMouseEvent(type, at, at, at, Qt::LeftButton,
-                                                             type == QEvent::MouseButtonPress
-                                                                 ? Qt::LeftButton
-                                                                 : Qt::NoButton,
-                                                             Qt::NoModifier));
+        QCoreApplication::postEvent(
+            target,
+            new QMouseEvent(type, at, at, at, Qt::LeftButton,
+                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                            Qt::NoModifier));
     }
 }
 

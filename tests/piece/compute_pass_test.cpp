@@ -157,9 +157,9 @@ TEST_F(Pass, KeyChangesDriftByACommaAndDauerndCarriesTheDriftOn) {
 TEST_F(Pass, ARowThatFailsAtASlotKeepsTheTonesBeforeIt) {
     // The fourth tone carries 2500 overtone factors of 99: far beyond any representable number.
     Load(Row("c", "8", "") + Row("", "8", "c"));
-    table.SetCell(PieceTable::kChordColumn, 1, QStringLiteral("ceg") + QStringLiteral("c") +
-                                                   QStringLiteral(":99").repeated(2500) +
-                                                   QStringLiteral("e"));
+    table.SetCell(PieceTable::kChordColumn, 1,
+                  QStringLiteral("ceg") + QStringLiteral("c") +
+                      QStringLiteral(":99").repeated(2500) + QStringLiteral("e"));
     Run();
     EXPECT_EQ(Frequencies(1), QStringLiteral("132 165 198 "));
     EXPECT_EQ(Intervals(1), QStringLiteral("5/4 6/5 "));
