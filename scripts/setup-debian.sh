@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     pulseaudio pulseaudio-utils sox
     cups-daemon cups-client
+    desktop-file-utils qt6-translations-l10n
 )
 
 missing=()

@@ -7,6 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include <algorithm>
 #include <QPushButton>
 
 namespace zk {
@@ -14,6 +17,8 @@ namespace zk {
 namespace {
 
 const QString kPrintCaption = QStringLiteral("Drucken");
+// Distance of the text box, the prompt and the value from the dialog's edges.
+constexpr int kMargin = 8;
 
 } // namespace
 
@@ -93,7 +98,6 @@ void InputDialog::SetupTextMode(const QString& caption, const QString& text, Tex
     // The text fills the screen with a margin of 20 pixels.
     const QRect screen = PrimaryScreenRect();
     setGeometry(20, 20, screen.width() - 40, screen.height() - 40);
-    m_memo->setGeometry(8, memoTop, width() - 16, height() - memoTop - 8);
 }
 
 void InputDialog::SetupPromptMode(const QString& caption, const QString& prompt,
@@ -120,7 +124,29 @@ void InputDialog::SetupPromptMode(const QString& caption, const QString& prompt,
 }
 
 QString InputDialog::memoText() const {
-    return m_memo->isHidden() ? QString() : m_memo->toPlainText();
+    if (m_memo->isHidden()) {
+        return QString();
+    }
+    // The plain text of the box, but with its no-break spaces kept (a printer prints them as
+    // such): only the paragraph and line separators of the document become line breaks.
+    QString text = m_memo->document()->toRawText();
+    for (QChar& c : text) {
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == QChar(0xfdd0) ||
+            c == QChar(0xfdd1)) {
+            c = u'\n';
+        }
+    }
+    return text;
+}
+
+void InputDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // The prompt and the value follow the dialog's width, the text box its width and height.
+    const int width = std::max(0, this->width() - 2 * kMargin);
+    m_prompt->setGeometry(kMargin, m_prompt->y(), width, m_prompt->height());
+    m_combo->setGeometry(kMargin, m_combo->y(), width, m_combo->height());
+    m_memo->setGeometry(kMargin, m_memo->y(), width,
+                        std::max(0, height() - m_memo->y() - kMargin));
 }
 
 QString InputDialog::comboText() const {

@@ -145,7 +145,7 @@ void MainWindow::PlayChord(int dauer, const ChordFrequencies& frequencies) {
 }
 
 void MainWindow::ShowKeyCheck(const QString& message) {
-    m_dialogs.ShowMessage(message);
+    m_dialogs.ShowColumnsMessage(message);
 }
 
 // ---------------------------------------------------------------- grid

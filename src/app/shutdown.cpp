@@ -66,6 +66,23 @@ void DeleteTempFiles(const QString& folder, UserDialogs& dialogs) {
     }
 }
 
+QString DesktopExecArgument(const QString& path) {
+    // Quoted for the launcher's command line ("\"", "`", "$" and "\\" escaped inside the quotes),
+    // then written as a desktop-entry string, where a backslash is doubled once more and a
+    // percent sign is a field code unless doubled.
+    QString quoted;
+    for (const QChar c : path) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') {
+            quoted += u'\\';
+        }
+        quoted += c;
+    }
+    quoted = u'"' + quoted + u'"';
+    quoted.replace(u'\\', QStringLiteral("\\\\"));
+    quoted.replace(u'%', QStringLiteral("%%"));
+    return quoted;
+}
+
 void CreateDesktopShortcut(const QString& desktopFolder, const QString& programPath,
                            UserDialogs& dialogs) {
     QDir().mkpath(desktopFolder);
@@ -74,11 +91,11 @@ void CreateDesktopShortcut(const QString& desktopFolder, const QString& programP
                                          "Type=Application\n"
                                          "Name=Zirkelon\n"
                                          "Comment=Reine Stimmung hören und berechnen\n"
-                                         "Exec=\"%1\"\n"
+                                         "Exec=%1\n"
                                          "Path=/\n"
                                          "Terminal=false\n"
-                                         "Categories=Audio;Education;Music;\n")
-                              .arg(programPath);
+                                         "Categories=AudioVideo;Audio;Education;Music;\n")
+                              .arg(DesktopExecArgument(programPath));
     WriteFileBytes(path, entry.toUtf8());
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner |
                                     QFileDevice::ExeUser | QFileDevice::ExeGroup |

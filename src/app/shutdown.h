@@ -19,6 +19,10 @@ QString TempFilesPreview(const QStringList& files);
 // "Ja". Folders stay; a file that cannot be deleted is skipped silently.
 void DeleteTempFiles(const QString& folder, UserDialogs& dialogs);
 
+// A program path as the Exec key of a desktop entry holds it: quoted, with its special characters
+// escaped.
+QString DesktopExecArgument(const QString& path);
+
 // On the first start: a launcher for the program on the user's desktop ("Zirkelon.desktop",
 // executable), and the message that says so. Throws FileError when it cannot be written.
 void CreateDesktopShortcut(const QString& desktopFolder, const QString& programPath,

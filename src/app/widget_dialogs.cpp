@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -24,9 +25,24 @@ QString QtFileFilter(const QString& filter) {
     return filters.join(QStringLiteral(";;"));
 }
 
+void KeepAboveTheProgramsWindows(QWidget& dialog) {
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+}
+
 void WidgetDialogs::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zirkelon"), DisplayLineBreaks(text),
                     QMessageBox::Ok, m_parent);
+    KeepAboveTheProgramsWindows(box);
+    box.exec();
+}
+
+void WidgetDialogs::ShowColumnsMessage(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zirkelon"), DisplayLineBreaks(text),
+                    QMessageBox::Ok, m_parent);
+    KeepAboveTheProgramsWindows(box);
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        label->setFont(CourierNewFont(10));
+    }
     box.exec();
 }
 
@@ -37,6 +53,7 @@ bool WidgetDialogs::AskYesNo(const QString& text) {
 bool WidgetDialogs::AskYesNoTitled(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Question, title, DisplayLineBreaks(text),
                     QMessageBox::Yes | QMessageBox::No, m_parent);
+    KeepAboveTheProgramsWindows(box);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Nein"));
     return box.exec() == QMessageBox::Yes;
@@ -45,11 +62,13 @@ bool WidgetDialogs::AskYesNoTitled(const QString& title, const QString& text) {
 bool WidgetDialogs::AskOkCancel(const QString& text) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Zirkelon"), DisplayLineBreaks(text),
                     QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+    KeepAboveTheProgramsWindows(box);
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
     return box.exec() == QMessageBox::Ok;
 }
 
 void WidgetDialogs::Prepare(InputDialog& dialog) {
+    KeepAboveTheProgramsWindows(dialog);
     dialog.printText = printText;
     dialog.showMessage = [this](const QString& text) { ShowMessage(text); };
 }
@@ -82,6 +101,7 @@ bool WidgetDialogs::PromptWithHistory(const QString& caption, const QString& pro
 std::optional<QString> WidgetDialogs::AskOpenFileName(const QString& folder, const QString& name,
                                                       const QString& filter) {
     QFileDialog dialog(m_parent, QString(), folder, QtFileFilter(filter));
+    KeepAboveTheProgramsWindows(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.selectFile(name);
@@ -94,6 +114,7 @@ std::optional<QString> WidgetDialogs::AskOpenFileName(const QString& folder, con
 std::optional<QString> WidgetDialogs::AskSaveFileName(const QString& folder, const QString& name,
                                                       const QString& filter) {
     QFileDialog dialog(m_parent, QString(), folder, QtFileFilter(filter));
+    KeepAboveTheProgramsWindows(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);

@@ -19,6 +19,7 @@ public:
     void SetParent(QWidget* parent) { m_parent = parent; }
 
     void ShowMessage(const QString& text) override;
+    void ShowColumnsMessage(const QString& text) override;
     bool AskYesNo(const QString& text) override;
     bool AskOkCancel(const QString& text) override;
     bool AskYesNoTitled(const QString& title, const QString& text) override;
@@ -39,6 +40,10 @@ private:
     void Prepare(InputDialog& dialog);
     QWidget* m_parent;
 };
+
+// Every dialog the program shows stays above its other windows, the notation and waveform window
+// (which is always on top) included, so that no question is hidden behind a picture.
+void KeepAboveTheProgramsWindows(QWidget& dialog);
 
 // A filter in the program's notation ("Alle Dateien (*.*)|*.*") for Qt's file dialogs.
 QString QtFileFilter(const QString& filter);

@@ -6,6 +6,7 @@
 #include "sound/wav_format.h"
 #include "support/errors.h"
 #include "support/program_files.h"
+#include "support/system_reason.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,7 +40,7 @@ QByteArray ReadWholeFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         throw FileError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                            .arg(path, file.errorString()));
+                            .arg(path, GermanReason(file.errorString())));
     }
     return file.readAll();
 }

@@ -3,6 +3,7 @@
 #include "sound/last_piece.h"
 #include "sound/synthesis.h"
 #include "support/errors.h"
+#include "support/system_reason.h"
 
 #include <QSaveFile>
 #include <QtEndian>
@@ -126,7 +127,7 @@ void WriteLastPieceWav(const QString& path, const LastPiece& piece, const Sample
     QSaveFile file(path);
     const auto fail = [&] {
         throw FileError(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")
-                            .arg(path, file.errorString()));
+                            .arg(path, GermanReason(file.errorString())));
     };
     if (!file.open(QIODevice::WriteOnly) || file.write(header) != header.size()) {
         fail();

@@ -3,6 +3,7 @@
 #include "support/ansi_codec.h"
 #include "support/errors.h"
 #include "support/text_helpers.h"
+#include "support/system_reason.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -86,7 +87,7 @@ void WriteFileBytes(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     const auto fail = [&](const QString& reason) {
         throw FileError(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")
-                            .arg(path, reason));
+                            .arg(path, GermanReason(reason)));
     };
     if (!file.open(QIODevice::WriteOnly)) {
         fail(file.errorString());

@@ -31,6 +31,10 @@ public:
     // A message box with "OK".
     virtual void ShowMessage(const QString& text) = 0;
 
+    // A message whose lines are columns padded with blanks (the key check's scores), shown in a
+    // fixed-width font so that the columns line up.
+    virtual void ShowColumnsMessage(const QString& text) { ShowMessage(text); }
+
     // A question with "Ja" / "Nein"; true for "Ja".
     virtual bool AskYesNo(const QString& text) = 0;
 

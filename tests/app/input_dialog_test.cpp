@@ -4,12 +4,16 @@
 #include "common/qt_printers.h"
 #include "support/user_dialogs.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -105,6 +109,74 @@ TEST(InputDialog, HistoryKeepsNineteenNewestFirst) {
     RememberInput(history, QStringLiteral("24"), QStringLiteral("24")); // unchanged: no entry
     EXPECT_EQ(history.first(), QStringLiteral("24"));
     EXPECT_EQ(history.size(), 19);
+}
+
+TEST(InputDialog, TheTextBoxAndTheValueFollowTheDialogsSize) {
+    InputDialog dialog;
+    // A prompt with a few lines of explanation, as "Ton" has: the box reaches the bottom.
+    dialog.SetupPromptMode(QStringLiteral("Ein Ton"), QStringLiteral("Geben Sie die Frequenz ein"),
+                           QStringLiteral("Zeile 1\rZeile 2\rZeile 3\rZeile 4\rZeile 5"), {},
+                           QStringLiteral("440"));
+    dialog.show();
+    auto* memo = dialog.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+    auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+    const QSize sizes[] = {dialog.size(), QSize(900, 500), QSize(400, 300)};
+    for (const QSize& size : sizes) {
+        dialog.resize(size);
+        QCoreApplication::processEvents();
+        SCOPED_TRACE(size.width());
+        EXPECT_EQ(memo->geometry().right(), dialog.width() - 9);
+        EXPECT_EQ(memo->geometry().bottom(), dialog.height() - 9);
+        EXPECT_EQ(combo->geometry().right(), dialog.width() - 9);
+        EXPECT_EQ(memo->y(), combo->y() + combo->height() + 20);
+    }
+}
+
+TEST(InputDialog, ANoBreakSpaceTypedIntoTheTextSurvives) {
+    InputDialog dialog;
+    dialog.SetupTextMode(QStringLiteral("Anleitung"), QStringLiteral("a b\rc"),
+                         TextDialogMode::OkPrint);
+    auto* memo = dialog.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+    memo->moveCursor(QTextCursor::End);
+    memo->insertPlainText(QString(QChar(0x00A0)) + QStringLiteral("d"));
+    EXPECT_EQ(dialog.memoText(), QStringLiteral("a b\nc\u00A0d"));
+}
+
+TEST(WidgetDialogs, EveryDialogStaysAboveTheAlwaysOnTopPictures) {
+    WidgetDialogs dialogs;
+    QStringList seen;
+    // Looks at the modal dialog once it is up, then closes it.
+    const auto inspectAndClose = [&] {
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_TRUE(dialog->windowFlags() & Qt::WindowStaysOnTopHint)
+                << dialog->metaObject()->className();
+            seen << QString::fromLatin1(dialog->metaObject()->className());
+            if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+                seen << label->font().family();
+            }
+            qobject_cast<QDialog*>(dialog)->reject();
+        });
+    };
+    inspectAndClose();
+    dialogs.ShowMessage(QStringLiteral("Hinweis"));
+    inspectAndClose();
+    dialogs.ShowColumnsMessage(QStringLiteral("6           c"));
+    inspectAndClose();
+    dialogs.AskYesNo(QStringLiteral("Frage?"));
+    inspectAndClose();
+    dialogs.AskOkCancel(QStringLiteral("Frage?"));
+    inspectAndClose();
+    dialogs.ShowTextDialog(QStringLiteral("Anleitung"), QStringLiteral("Text"),
+                           TextDialogMode::OkPrint);
+    inspectAndClose();
+    dialogs.AskSaveFileName(QDir::tempPath(), QStringLiteral("a.txt"),
+                            QStringLiteral("Alle Dateien (*.*)|*.*"));
+    ASSERT_EQ(seen.size(), 10); // four message boxes with their label fonts, two dialogs
+    // The key check's columns are set in the fixed-width font, other messages are not.
+    EXPECT_NE(seen[1], CourierNewFont(10).family());
+    EXPECT_EQ(seen[3], CourierNewFont(10).family());
 }
 
 TEST(WidgetDialogs, LineBreaksAndFilters) {

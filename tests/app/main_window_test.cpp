@@ -99,6 +99,8 @@ TEST_F(MainWindowTest, DoubleClickOnAChordPlaysThatRowOnly) {
     window->sgDblClick(model->index(PieceTableModel::GridRow(1), 0));
     ASSERT_FALSE(dialogs.messages.isEmpty());
     EXPECT_TRUE(dialogs.messages.last().startsWith(QStringLiteral("Tragen Sie")));
+    // Its scores are padded columns: shown in a fixed-width font.
+    EXPECT_EQ(dialogs.columnMessages, QStringList{dialogs.messages.last()});
 }
 
 TEST_F(MainWindowTest, TheSoundingChordIsPaintedWhiteOnRed) {

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -82,6 +84,44 @@ TEST(CreateDesktopShortcut, WritesAnExecutableLauncherAndSaysSo) {
     EXPECT_EQ(dialogs.messages,
               QStringList{"Es wurde eine Verknüpfung auf dem Desktop erstellt.\rDiese können Sie "
                           "mit Klick auf die rechte Maustaste löschen."});
+}
+
+TEST(CreateDesktopShortcut, TheLauncherPassesTheDesktopsOwnCheck) {
+    const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validate.isEmpty()) {
+        GTEST_SKIP() << "desktop-file-validate (Debian: desktop-file-utils) is not installed";
+    }
+    // Paths with blanks and with the characters the launcher's command line treats specially.
+    for (const char* program :
+         {"/opt/zirkelon/zirkelon", "/home/anna/Meine Programme/zirkelon",
+          "/tmp/a$b`c\"d\\e%f/zirkelon"}) {
+        QTemporaryDir dir;
+        test::ScriptedDialogs dialogs;
+        CreateDesktopShortcut(dir.path(), QString::fromUtf8(program), dialogs);
+        QProcess check;
+        check.start(validate, {dir.filePath(QStringLiteral("Zirkelon.desktop"))});
+        ASSERT_TRUE(check.waitForFinished(10000));
+        const QString report = QString::fromUtf8(check.readAllStandardOutput());
+        EXPECT_EQ(check.exitCode(), 0) << program << ": " << report.toStdString();
+        // Hints (two main categories: sound and education) are no faults.
+        EXPECT_FALSE(report.contains(QStringLiteral("error:"))) << report.toStdString();
+        EXPECT_FALSE(report.contains(QStringLiteral("warning:"))) << report.toStdString();
+    }
+}
+
+TEST(DesktopExecArgument, QuotesAndEscapesThePath) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/opt/zirkelon", "\"/opt/zirkelon\""},
+        {"/a b/c", "\"/a b/c\""},
+        {"/a$b", "\"/a\\\\$b\""},        // $ escaped, the backslash doubled for the entry
+        {"/a\"b", "\"/a\\\\\"b\""},       // a quote
+        {"/a\\b", "\"/a\\\\\\\\b\""}, // a backslash: escaped, then doubled
+        {"/50%", "\"/50%%\""},              // a percent sign is no field code
+    };
+    for (const auto& [path, argument] : cases) {
+        EXPECT_EQ(DesktopExecArgument(QString::fromUtf8(path)), QString::fromUtf8(argument))
+            << path;
+    }
 }
 
 TEST(StartWindow, AboutTextUnfoldsInTwoSteps) {

@@ -14,6 +14,10 @@ namespace zk::test {
 class ScriptedDialogs : public UserDialogs {
 public:
     void ShowMessage(const QString& text) override { messages.append(text); }
+    void ShowColumnsMessage(const QString& text) override {
+        messages.append(text);
+        columnMessages.append(text);
+    }
     bool AskYesNo(const QString& text) override { return Answer(text); }
     bool AskOkCancel(const QString& text) override { return Answer(text); }
     bool AskYesNoTitled(const QString& title, const QString& text) override {
@@ -74,6 +78,7 @@ public:
     };
 
     QStringList messages;       // texts of message boxes, in order
+    QStringList columnMessages; // those of them shown in a fixed-width font
     QStringList questions;      // texts of questions, in order
     QStringList questionTitles; // titles of the questions that have their own
     QList<bool> answers;        // answers to give, consumed from the front
