@@ -92,8 +92,9 @@ NotationWindow::NotationWindow(NotationPicture& picture, QWidget* parent)
     UpdateBassNotesChecks();
 
     connect(&m_picture, &NotationPicture::notationDrawn, this, &NotationWindow::OnNotationDrawn);
-    // The window starts maximised; the first drawing brings it to its own size.
-    setWindowState(Qt::WindowMaximized);
+    // Never maximised before it is first shown (it is only shown after a drawing, which gives it
+    // its own size): a window that once was maximised is placed by its client area, so its
+    // title bar would land above the screen.
 }
 
 NotationWindow::~NotationWindow() = default;
@@ -132,16 +133,8 @@ void NotationWindow::Place(const QRect& frame) {
         size.rheight() += m_scroll->horizontalScrollBar()->sizeHint().height();
     }
     resize(size);
-    // The frame (title bar included) goes where the picture's place is, not the client area;
-    // before its first showing the window does not know its frame yet, so the window system is
-    // told that the position is the frame's.
+    // The frame (title bar included) goes where the picture's place is, not the client area.
     move(frame.topLeft());
-    if (!isVisible()) {
-        createWinId();
-        if (QWindow* handle = windowHandle()) {
-            handle->setFramePosition(frame.topLeft());
-        }
-    }
 }
 
 void NotationWindow::OnNotationDrawn() {

@@ -2,6 +2,7 @@
 
 #include "piece/piece_table.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 
@@ -97,6 +98,16 @@ QWidget* PieceCellDelegate::createEditor(QWidget* parent, const QStyleOptionView
         connect(line, &QLineEdit::textEdited, self, [self, line] { emit self->commitData(line); });
     }
     return editor;
+}
+
+bool PieceCellDelegate::eventFilter(QObject* editor, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            return false;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(editor, event);
 }
 
 } // namespace zk

@@ -49,6 +49,11 @@ public:
                const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
+
+protected:
+    // Enter in an editor is the grid's: it commits, closes and moves itself. The delegate's own
+    // handling would commit the editor later, from the event loop, when it may be gone.
+    bool eventFilter(QObject* editor, QEvent* event) override;
 };
 
 } // namespace zk

@@ -5,6 +5,7 @@
 #include "common/piece_rows.h"
 #include "common/qt_printers.h"
 #include "common/scripted_dialogs.h"
+#include "common/warning_catcher.h"
 #include "notation/notation_picture.h"
 #include "piece/piece_text.h"
 #include "sound/audio_output.h"
@@ -154,24 +155,7 @@ TEST_F(MainWindowTest, TypingAKeyRecomputesThePiece) {
     EXPECT_TRUE(audio.images.isEmpty());
 }
 
-// Collects Qt's warnings while it lives.
-class WarningCatcher {
-public:
-    WarningCatcher() { s_previous = qInstallMessageHandler(&Catch); }
-    ~WarningCatcher() { qInstallMessageHandler(s_previous); }
-    static QStringList& Warnings() {
-        static QStringList warnings;
-        return warnings;
-    }
-
-private:
-    static void Catch(QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type != QtDebugMsg && type != QtInfoMsg) {
-            Warnings().append(text);
-        }
-    }
-    static inline QtMessageHandler s_previous = nullptr;
-};
+using test::WarningCatcher;
 
 TEST_F(MainWindowTest, KeysInAnOpenKeyCellEditorCommitCloseAndMove) {
     struct Case {
@@ -191,8 +175,7 @@ TEST_F(MainWindowTest, KeysInAnOpenKeyCellEditorCommitCloseAndMove) {
         QTableView* grid = window->Grid();
         grid->setFocus();
         grid->setCurrentIndex(grid->model()->index(0, 0));
-        WarningCatcher::Warnings().clear();
-        WarningCatcher catcher;
+        const WarningCatcher catcher;
         // The first letter opens the cell's editor; the second key reaches that editor.
         QTest::keyClick(grid, Qt::Key_D);
         QWidget* editor = grid->indexWidget(grid->model()->index(0, 0));
