@@ -76,13 +76,21 @@ TEST_F(WaveformCommandTest, WrongUsageWritesNothing) {
          kExitUsage,
          "Unbekannter Maßstab \"2\""},
         {{u"--scale"_qs, u"10"_qs, u"-"_qs}, kExitUsage, "Die Ausgabedatei (-o) fehlt."},
-        {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs}, kExitUsage, "Die Stückdatei fehlt."},
+        {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs},
+         kExitUsage,
+         "Die Stückdatei fehlt (DATEI oder --example NAME)."},
         {{u"--scale"_qs, u"10"_qs, u"--loop"_qs, u"-o"_qs, u"PNG"_qs, u"-"_qs},
          kExitUsage,
          "Unbekannte Option \"--loop\""},
         {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs, u"/no/such/piece.txt"_qs},
          kExitUserError,
          "kann nicht gelesen werden"},
+        {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs, u"--example"_qs, u"Laudate"_qs, u"-"_qs},
+         kExitUsage,
+         "DATEI und --example schließen einander aus"},
+        {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs, u"--example"_qs, u"Tanz"_qs},
+         kExitUserError,
+         "Unbekanntes Beispiel \"Tanz\""},
     };
     for (const auto& c : cases) {
         QStringList args = c.args;
@@ -151,6 +159,19 @@ TEST_F(WaveformCommandTest, LongPieceStopsWhenThePictureIsFull) {
     const QImage image(png);
     EXPECT_EQ(image.width(), kWaveformFullWidth);
     EXPECT_GE(Span(image, 1201).first, 0);
+}
+
+TEST_F(WaveformCommandTest, ExampleIsDrawnAsItsPieceFile) {
+    // The cadence in C fits its piece file, so both give the same picture.
+    Io io;
+    ASSERT_EQ(zk::cli::Run({u"example"_qs, u"Kadenz C-Dur"_qs}, io), kExitOk);
+    ASSERT_EQ(Draw({u"--scale"_qs, u"100"_qs, u"-o"_qs, png, u"-"_qs}, io.out), kExitOk);
+    const QImage fromFile(png);
+    ASSERT_EQ(Draw({u"--scale"_qs, u"100"_qs, u"-o"_qs, png, u"--example"_qs, u"Kadenz C-Dur"_qs}),
+              kExitOk)
+        << err.toStdString();
+    EXPECT_EQ(out, png + u": Schwingungsbild 1:100, die ersten 2,72 Sekunden des Stücks\n"_qs);
+    EXPECT_EQ(QImage(png), fromFile);
 }
 
 TEST_F(WaveformCommandTest, EmptyPieceOrUnwritableFileIsAnError) {
