@@ -141,16 +141,12 @@ TEST(RenderCommand, TheFileIsByteForByteThePlayersFile) {
         std::function<void(Timbre&)> timbre;
     } cases[] = {
         {"organ", {}, [](Timbre&) {}},
-        {"sine", {QStringLiteral("--sine")}, [](Timbre& t) { t.CBSinusClick(); }},
         {"sawtooth",
          {QStringLiteral("--sawtooth")},
          [](Timbre& t) {
              t.CBRechteckClick();
              t.CBRechteckClick();
          }},
-        {"own spectrum",
-         {QStringLiteral("--timbre"), QStringLiteral("10 20 30 40 50 60")},
-         [](Timbre& t) { t.overtoneTexts = {"10", "20", "30", "40", "50", "60"}; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -161,19 +161,6 @@ TEST_F(WaveformCommandTest, LongPieceStopsWhenThePictureIsFull) {
     EXPECT_GE(Span(image, 1201).first, 0);
 }
 
-TEST_F(WaveformCommandTest, ExampleIsDrawnAsItsPieceFile) {
-    // The cadence in C fits its piece file, so both give the same picture.
-    Io io;
-    ASSERT_EQ(zk::cli::Run({u"example"_qs, u"Kadenz C-Dur"_qs}, io), kExitOk);
-    ASSERT_EQ(Draw({u"--scale"_qs, u"100"_qs, u"-o"_qs, png, u"-"_qs}, io.out), kExitOk);
-    const QImage fromFile(png);
-    ASSERT_EQ(Draw({u"--scale"_qs, u"100"_qs, u"-o"_qs, png, u"--example"_qs, u"Kadenz C-Dur"_qs}),
-              kExitOk)
-        << err.toStdString();
-    EXPECT_EQ(out, png + u": Schwingungsbild 1:100, die ersten 2,72 Sekunden des Stücks\n"_qs);
-    EXPECT_EQ(QImage(png), fromFile);
-}
-
 TEST_F(WaveformCommandTest, EmptyPieceOrUnwritableFileIsAnError) {
     EXPECT_EQ(Draw({u"--scale"_qs, u"10"_qs, u"-o"_qs, png, u"-"_qs}, u"TA   D    Akkord\r\n"_qs),
               kExitUserError);
