@@ -325,29 +325,59 @@ void RunExample(const ExampleEntry& entry, ExampleHost& host) {
     }
 }
 
+ExampleSettings BuildExampleTable(const ExampleEntry& entry, PieceTable& table) {
+    ExampleSettings settings;
+    for (const ExampleStep& step : entry.steps) {
+        switch (step.kind) {
+        case ExampleStepKind::LoadPieceText:
+            if (auto own = LoadPieceText(table, step.text)) {
+                settings.timbre = std::move(own);
+            }
+            break;
+        case ExampleStepKind::AppendRows:
+            AppendExampleRows(table, step.rows);
+            break;
+        case ExampleStepKind::SetDisplayMode:
+            table.SetDisplayMode(step.text);
+            settings.displayMode = step.text;
+            break;
+        case ExampleStepKind::SetBassNotes:
+            settings.bassNotes = step.number;
+            break;
+        case ExampleStepKind::SetOnlyCompute:
+        case ExampleStepKind::ProcessPendingEvents:
+        case ExampleStepKind::ComputePass:
+        case ExampleStepKind::PlayLastPiece:
+        case ExampleStepKind::HideNotation:
+        case ExampleStepKind::DrawWaveform:
+        case ExampleStepKind::ShowMessage:
+        case ExampleStepKind::ShowText:
+        case ExampleStepKind::EditTemperaments:
+            break; // the menu's playing and showing; the table stays as it is
+        }
+    }
+    return settings;
+}
+
+int CutCellCount(const PieceTable& table) {
+    int count = 0;
+    for (int row = 1; row < table.RowCount(); ++row) {
+        for (int column = 0; column <= PieceTable::kChordColumn; ++column) {
+            if (table.Cell(column, row).size() > kPieceColumnWidths[column]) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
 QString ExamplePieceFileText(const ExampleEntry& entry, int* cutCells) {
     PieceTable table;
-    TimbreTexts timbre = kOrgelTexts;
-    for (const ExampleStep& step : entry.steps) {
-        if (step.kind == ExampleStepKind::LoadPieceText) {
-            if (const auto own = LoadPieceText(table, step.text)) {
-                timbre = *own;
-            }
-        } else if (step.kind == ExampleStepKind::AppendRows) {
-            AppendExampleRows(table, step.rows);
-        }
-    }
+    const ExampleSettings settings = BuildExampleTable(entry, table);
     if (cutCells != nullptr) {
-        *cutCells = 0;
-        for (int row = 1; row < table.RowCount(); ++row) {
-            for (int column = 0; column <= PieceTable::kChordColumn; ++column) {
-                if (table.Cell(column, row).size() > kPieceColumnWidths[column]) {
-                    ++*cutCells;
-                }
-            }
-        }
+        *cutCells = CutCellCount(table);
     }
-    return PieceFileText(table, timbre);
+    return PieceFileText(table, settings.timbre.value_or(kOrgelTexts));
 }
 
 } // namespace zk

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "piece/piece_text.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // The built-in examples and help texts: the menus "Beispiele", "Theoriebeispiele" and "Hilfe"
 // item by item. Each item is a list of steps that the main window carries out through an
@@ -90,6 +94,26 @@ void RunExample(const ExampleEntry& entry, ExampleHost& host);
 // Appends rows to the table the way the examples do: the first goes into the last row, which a
 // freshly loaded table keeps empty, and the table grows so that one empty row remains at the end.
 void AppendExampleRows(PieceTable& table, const QList<QStringList>& rows);
+
+// What an example sets besides its rows, where it sets anything.
+struct ExampleSettings {
+    std::optional<TimbreTexts> timbre;  // its own "Klangfarbe" line (the last one wins)
+    std::optional<QString> displayMode; // the column 4 header it writes
+    std::optional<int> bassNotes;       // the staff notation's bass notes per chord
+    bool operator==(const ExampleSettings&) const = default;
+};
+
+// Builds the table an example leaves behind in the menu: every piece text it loads and every
+// block of rows it appends, in order, so that rows too long for the piece text (the comma trap's
+// later cycles) are there in full; its display mode is written into the header as well. What
+// the example plays, shows or asks is not done. `table` is replaced row by row as the menu does
+// it; its header keeps its display mode unless the example writes one. Every command that works
+// on an example takes its table from here.
+ExampleSettings BuildExampleTable(const ExampleEntry& entry, PieceTable& table);
+
+// How many cells of the data rows are longer than their field of the piece text (key, duration
+// and chord; columns 3 and 4 are never cut) and would be cut in a piece file.
+int CutCellCount(const PieceTable& table);
 
 // The piece file text of an example as "Speichern" writes it once the example's loading and
 // appending steps have run (its own timbre line, or "Klangfarbe 75 50 30 15 10 5"). Cells longer

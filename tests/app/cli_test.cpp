@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace zk::cli {
 namespace {
 
@@ -26,6 +28,8 @@ TEST(Cli, EvalPrintsTheValueWithFifteenDecimals) {
         {{"eval", "1/3"}, kExitOk, "0,333333333333333\n"},
         {{"eval", "-2^2"}, kExitOk, "-4\n"},
         {{"eval", ""}, kExitOk, "0\n"},
+        {{"eval", "--", "-2^2"}, kExitOk, "-4\n"},   // "--" ends the (absent) options
+        {{"eval", "--", "-1,5*2"}, kExitOk, "-3\n"}, // what follows is the expression
     };
     for (const auto& [args, status, out] : cases) {
         const Result result = RunCli(args);
@@ -44,6 +48,8 @@ TEST(Cli, ErrorsAndUsage) {
 
     EXPECT_EQ(RunCli({"eval"}).status, kExitUsage);
     EXPECT_EQ(RunCli({"eval", "1", "2"}).status, kExitUsage);
+    EXPECT_EQ(RunCli({"eval", "--"}).status, kExitUsage);
+    EXPECT_EQ(RunCli({"eval", "--", "1", "2"}).status, kExitUsage);
     const Result unknown = RunCli({"tanzen"});
     EXPECT_EQ(unknown.status, kExitUsage);
     EXPECT_TRUE(unknown.err.contains(QStringLiteral("Unbekannter Befehl")));
@@ -55,6 +61,15 @@ TEST(Cli, HelpListsEveryCommandAndVersionNamesTheProgram) {
     for (const Command& command : Commands()) {
         EXPECT_TRUE(help.out.contains(command.usage)) << command.name.toStdString();
     }
+    // The piece commands take an example instead of a file; the TSV escapes are explained.
+    for (const char* name : {"compute", "keycheck", "notation", "render", "play", "waveform"}) {
+        const auto command = std::find_if(Commands().begin(), Commands().end(),
+                                          [&](const Command& c) { return c.name == name; });
+        ASSERT_NE(command, Commands().end()) << name;
+        EXPECT_TRUE(command->usage.contains(QStringLiteral("(DATEI | --example NAME)"))) << name;
+    }
+    EXPECT_TRUE(help.out.contains(QStringLiteral("\\t, \\n, \\r und \\\\")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("\"--\" beendet die Optionen")));
     const Result version = RunCli({"--version"});
     EXPECT_EQ(version.status, kExitOk);
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("Zirkelon ")));

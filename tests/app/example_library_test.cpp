@@ -336,6 +336,72 @@ TEST(ExampleLibrary, CommaTrapAppendsFourCyclesAndTheStartingChord) {
     EXPECT_EQ(host.table.Cell(PieceTable::kFrequencyColumn, 8), QStringLiteral("132 330 396 528 "));
 }
 
+// The table the commands take is the one the menu leaves: every row and every cell the pass
+// does not write, the header and the row count.
+TEST(ExampleLibrary, BuiltTableIsTheMenusTable) {
+    test::LocaleGuard german(test::German());
+    for (const QString& caption : ExampleCaptions()) {
+        const ExampleEntry& entry = *FindExample(caption);
+        RecordingExampleHost menu;
+        RunExample(entry, menu);
+        PieceTable table;
+        BuildExampleTable(entry, table);
+        ASSERT_EQ(table.RowCount(), menu.table.RowCount()) << caption.toStdString();
+        // The triads are computed at once in the menu: columns 3 and 4 of their chord rows are
+        // the pass's, not the example's.
+        const bool computed = !menu.log.filter(QStringLiteral("Pass")).isEmpty();
+        for (int row = 0; row < table.RowCount(); ++row) {
+            const bool passWrote =
+                computed && row > 0 && !table.Cell(PieceTable::kChordColumn, row).isEmpty();
+            for (int column = 0; column < (passWrote ? 3 : 5); ++column) {
+                EXPECT_EQ(table.Cell(column, row), menu.table.Cell(column, row))
+                    << caption.toStdString() << " row " << row << " column " << column;
+            }
+        }
+    }
+}
+
+TEST(ExampleLibrary, BuiltTableSettings) {
+    const struct {
+        const char* example;
+        ExampleSettings settings;
+    } cases[] = {
+        {"Kommafalle", {}},
+        {"Erstes Beispiel", {}},
+        {"Dur-Intervalle", {std::nullopt, kModeAll, std::nullopt}},
+        {"chromatische Intervalle", {std::nullopt, kModeAll, std::nullopt}},
+        {"Mitteltönig F-Dur As-Dur", {std::nullopt, std::nullopt, 1}},
+        {"Studien zum Dominatseptimeakkord", {std::nullopt, std::nullopt, 0}},
+    };
+    for (const auto& c : cases) {
+        PieceTable table;
+        EXPECT_EQ(BuildExampleTable(Example(c.example), table), c.settings) << c.example;
+    }
+    // A timbre line of a loaded piece text is kept, also when a later text has none; the steps
+    // that play or show change nothing.
+    const auto step = [](ExampleStepKind kind, const char* text = "") {
+        ExampleStep made;
+        made.kind = kind;
+        made.text = QString::fromUtf8(text);
+        return made;
+    };
+    ExampleStep append = step(ExampleStepKind::AppendRows);
+    append.rows = {{"", "", "gdh"}};
+    const ExampleEntry entry{
+        QStringLiteral("Probe"),
+        {step(ExampleStepKind::LoadPieceText, "Klangfarbe 1 2 3 4 5 6\r\nc    4    ceg\r\n"),
+         step(ExampleStepKind::ComputePass),
+         step(ExampleStepKind::LoadPieceText, "     8    fac\r\n"), append,
+         step(ExampleStepKind::ShowMessage, "Hallo")}};
+    PieceTable table;
+    const ExampleSettings settings = BuildExampleTable(entry, table);
+    EXPECT_EQ(settings.timbre, (TimbreTexts{"1", "2", "3", "4", "5", "6"}));
+    ASSERT_EQ(table.RowCount(), 4);
+    EXPECT_EQ(table.Cell(PieceTable::kChordColumn, 1), QStringLiteral("fac"));
+    EXPECT_EQ(table.Cell(PieceTable::kChordColumn, 2), QStringLiteral("gdh"));
+    EXPECT_TRUE(table.Cell(PieceTable::kFrequencyColumn, 1).isEmpty());
+}
+
 TEST(ExampleLibrary, AppendedRowsNeverOverwriteAFilledLastRow) {
     PieceTable table;
     table.SetRowCount(3);
@@ -435,8 +501,10 @@ TEST(ExampleCommand, PrintsAnExampleAsAPieceFile) {
     EXPECT_EQ(quoted.status, cli::kExitOk);
     EXPECT_EQ(quoted.out, expected);
     EXPECT_TRUE(quoted.err.isEmpty());
-    // Unquoted, the words of the caption arrive one by one.
+    // Unquoted, the words of the caption arrive one by one; "--" may end the (absent) options.
     EXPECT_EQ(RunExampleCommand({"Dreiklang", "gleichschwebend"}).out, expected);
+    EXPECT_EQ(RunExampleCommand({"--", "Dreiklang", "gleichschwebend"}).out, expected);
+    EXPECT_EQ(RunExampleCommand({"--"}).out, RunExampleCommand({}).out);
 }
 
 TEST(ExampleCommand, CommaTrapIncludesTheAppendedCyclesAndSaysWhatWasCut) {
@@ -447,6 +515,8 @@ TEST(ExampleCommand, CommaTrapIncludesTheAppendedCyclesAndSaysWhatWasCut) {
     EXPECT_EQ(lines.at(44), QStringLiteral("          ce1gc           ") + QString(25, u' '));
     EXPECT_EQ(lines.at(38), QStringLiteral("          c-----e1-----g--") + QString(25, u' '));
     EXPECT_TRUE(result.err.startsWith(QStringLiteral("Hinweis: 15 Einträge")));
+    // The note points to the uncut way.
+    EXPECT_TRUE(result.err.contains(QStringLiteral("--example NAME"))) << result.err.toStdString();
 }
 
 } // namespace

@@ -82,6 +82,21 @@ INSTANTIATE_TEST_SUITE_P(
                     kExitUserError,
                     {},
                     u"Tonleiter muss moll sein\n"_qs},
+        // "--" ends the options: "-" and "+" follow as operations
+        CommandCase{{u"--key"_qs, u"C"_qs, u"--"_qs, u"-"_qs, u"+"_qs},
+                    kExitOk,
+                    u"C d e f g a h c  Dur\n"
+                    u"C-(s) d-(s) e-(s) f-(s) g-(s) a-(s) h-(s) c-(s)  Dur  (ein Komma tiefer)\n"
+                    u"C d e f g a h c  Dur  (ein Komma höher)\n"
+                    u"c d e f g a h c  Dur\n"_qs,
+                    {}},
+        // after "--" an option's name is no option any more
+        CommandCase{{u"--"_qs, u"--key"_qs, u"C"_qs},
+                    kExitUsage,
+                    {},
+                    u"Unbekannte Operation \"--key\".\n"_qs},
+        // only the first "--" ends the options; a second one is an argument
+        CommandCase{{u"--"_qs, u"--"_qs}, kExitUsage, {}, u"Unbekannte Operation \"--\".\n"_qs},
         // wrong usage
         CommandCase{{u"x"_qs}, kExitUsage, {}, u"Unbekannte Operation \"x\".\n"_qs},
         CommandCase{{u"tt"_qs}, kExitUsage, {}, u"Unbekannte Operation \"tt\".\n"_qs},

@@ -31,13 +31,16 @@ protected:
 TEST_F(NotationCommandTest, WrongUsageWritesNothing) {
     const std::pair<QStringList, QString> cases[] = {
         {{kCadence}, u"Die Ausgabedatei fehlt (-o AUSGABE.png)."_qs},
-        {{u"-o"_qs, out}, u"Die Stückdatei fehlt."_qs},
+        {{u"-o"_qs, out}, u"Die Stückdatei fehlt (DATEI oder --example NAME)."_qs},
         {{kCadence, u"-o"_qs}, u"Nach -o fehlt der Wert."_qs},
         {{u"--bass"_qs, u"5"_qs, u"-o"_qs, out, kCadence},
          u"Unbekannte Angabe \"5\" für --bass."_qs},
         {{u"--bass"_qs, u"-1"_qs, u"-o"_qs, out, kCadence},
          u"Unbekannte Angabe \"-1\" für --bass."_qs},
         {{u"-x"_qs, u"-o"_qs, out, kCadence}, u"Unbekannte Option \"-x\"."_qs},
+        {{u"-o"_qs, out, u"--example"_qs, u"Laudate"_qs, kCadence},
+         u"DATEI und --example schließen einander aus: das Stück kommt aus einer Datei oder aus "
+         u"einem Beispiel."_qs},
     };
     for (const auto& [args, message] : cases) {
         EXPECT_EQ(Notate(args), kExitUsage);
@@ -65,6 +68,30 @@ TEST_F(NotationCommandTest, DrawsThePieceAsTheWindowShowsIt) {
     QFile::remove(out);
     EXPECT_EQ(Notate({u"-o"_qs, out, u"-"_qs}), kExitOk);
     EXPECT_EQ(QImage(out).size(), QSize(24 * 4 + 64, 200));
+}
+
+TEST_F(NotationCommandTest, ExampleBringsItsBassNotes) {
+    const auto draw = [this](const QStringList& args) {
+        QFile::remove(out);
+        EXPECT_EQ(Notate(args), kExitOk) << err.toStdString();
+        return QImage(out);
+    };
+    // "Mitteltönig F-Dur As-Dur" puts one note of each chord in the bass, as --bass 1 does.
+    const QStringList example = {u"--example"_qs, u"Mitteltönig F-Dur As-Dur"_qs};
+    const QImage own = draw(QStringList{u"-o"_qs, out} + example);
+    EXPECT_EQ(own, draw(QStringList{u"--bass"_qs, u"1"_qs, u"-o"_qs, out} + example));
+    // --bass wins over the example's setting.
+    EXPECT_NE(own, draw(QStringList{u"--bass"_qs, u"v"_qs, u"-o"_qs, out} + example));
+    // An example that sets nothing is drawn as its piece file would be: "Laudate" fits its
+    // fields.
+    Io io;
+    ASSERT_EQ(zk::cli::Run({u"example"_qs, u"Laudate"_qs}, io), kExitOk);
+    stdinBytes = io.out.toUtf8();
+    EXPECT_EQ(draw({u"-o"_qs, out, u"--example"_qs, u"Laudate"_qs}),
+              draw({u"-o"_qs, out, u"-"_qs}));
+    // An unknown example is the user's error.
+    EXPECT_EQ(Notate({u"-o"_qs, out, u"--example"_qs, u"Tanz"_qs}), kExitUserError);
+    EXPECT_TRUE(err.startsWith(u"Unbekanntes Beispiel \"Tanz\"."_qs));
 }
 
 TEST_F(NotationCommandTest, FileProblemsAreUserErrors) {

@@ -1,9 +1,17 @@
 #include "app/cli/cli.h"
+#include "app/example_library.h"
 #include "common/piece_rows.h"
 
 #include "common/locale_guard.h"
 #include "common/qt_printers.h"
+#include "engine/key_scale.h"
+#include "engine/temperaments.h"
+#include "piece/compute_pass.h"
+#include "piece/piece_table.h"
 #include "piece/piece_text.h"
+#include "piece/recording_pass_host.h"
+#include "sound/audio_output.h"
+#include "sound/sound_player.h"
 #include "sound/synthesis.h"
 #include "sound/wav_format.h"
 
@@ -12,6 +20,10 @@
 #include <QtEndian>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <functional>
 
 namespace zk::cli {
 namespace {
@@ -29,13 +41,15 @@ struct Rendered {
     QByteArray wav;
 };
 
-Rendered Render(QStringList options, const QString& piece = kPiece) {
+// Renders the piece from standard input, or from `source` when it is given.
+Rendered Render(QStringList options, const QString& piece = kPiece,
+                const QStringList& source = {QStringLiteral("-")}) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("out.wav"));
     Rendered result;
     result.io.readStdin = [piece] { return piece.toUtf8(); };
     result.status = zk::cli::Run(QStringList{QStringLiteral("render")} + options +
-                                     QStringList{QStringLiteral("-o"), out, QStringLiteral("-")},
+                                     QStringList{QStringLiteral("-o"), out} + source,
                                  result.io);
     QFile file(out);
     if (file.open(QIODevice::ReadOnly)) {
@@ -62,6 +76,162 @@ TEST(RenderCommand, WritesThePieceInTheOrganSpectrumByDefault) {
     EXPECT_EQ(r.wav.left(44), WavHeader(kFrames));
     ExpectFirstChord(r.wav, {TimbreMode::Obertoene, {11228, 8421, 5614, 3368, 1684, 1122, 561}});
     EXPECT_TRUE(r.io.out.contains(QStringLiteral("2 Akkorde"))) << r.io.out.toStdString();
+}
+
+// Five rows: a chord, the same chord again (its top tone is re-struck after a short rest), two
+// rests (the second is also kept apart from the first by a short rest) and the chord once more.
+const QString kFiveRows = Row("c", "8", "ceg") + Row("", "8", "ceg") + Row("", "4", "") +
+                          Row("", "4", "") + Row("", "8", "ceg");
+
+TEST(RenderCommand, CountsChordsAndRestsAsRows) {
+    test::LocaleGuard german(test::German());
+    const std::pair<QString, const char*> cases[] = {
+        {kFiveRows,
+         ": 3 Akkorde, 2 Pausen, 7,38 Sekunden\n"}, // 738 hundredths with both short rests
+        {kPiece, ": 2 Akkorde, 2,76 Sekunden\n"},   // no rest: none mentioned
+        {Row("c", "8", "ceg"), ": 1 Akkord, 1,84 Sekunden\n"},
+        {Row("c", "8", "") + Row("", "8", "ceg"), ": 1 Akkord, 1 Pause, 3,68 Sekunden\n"},
+        {Row("c", "", "") + Row("", "", "") + QStringLiteral("\r\n"), ": 0 Akkorde, 0 Sekunden\n"},
+    };
+    for (const auto& [piece, counts] : cases) {
+        const Rendered r = Render({}, piece);
+        ASSERT_EQ(r.status, kExitOk) << r.io.err.toStdString();
+        EXPECT_TRUE(r.io.out.endsWith(QString::fromUtf8(counts))) << r.io.out.toStdString();
+    }
+}
+
+// Plays every row of the table through the player, as a pass does that plays into the silent
+// output: each chord is synthesised for the output and recorded in the last piece.
+void PlayThrough(PieceTable& table, SoundPlayer& player) {
+    TemperamentList temperaments;
+    TonartScale scale(&temperaments);
+    PassSettings settings{false, 1};
+    test::RecordingPassHost pass;
+    ComputePass(0, table, scale, settings, pass);
+    for (const auto& played : pass.played) {
+        player.PlayChord(played.dauer, played.frequencies);
+    }
+}
+
+// The WAV file as the player writes it after such a pass.
+QByteArray ThroughThePlayer(PieceTable& table, const std::function<void(Timbre&)>& setTimbre) {
+    SilentAudioOutput silence;
+    SoundPlayer player(silence);
+    player.SetCacheEnabled(false);
+    setTimbre(player.timbre());
+    player.timbre().Eoberton1Exit();
+    PlayThrough(table, player);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("player.wav"));
+    player.WriteLastPieceWav(path);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray ThroughThePlayer(const QString& piece, const std::function<void(Timbre&)>& setTimbre) {
+    PieceTable table;
+    LoadPieceText(table, piece);
+    return ThroughThePlayer(table, setTimbre);
+}
+
+TEST(RenderCommand, TheFileIsByteForByteThePlayersFile) {
+    const struct {
+        const char* what;
+        QStringList options;
+        std::function<void(Timbre&)> timbre;
+    } cases[] = {
+        {"organ", {}, [](Timbre&) {}},
+        {"sawtooth",
+         {QStringLiteral("--sawtooth")},
+         [](Timbre& t) {
+             t.CBRechteckClick();
+             t.CBRechteckClick();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Rendered r = Render(c.options, kFiveRows);
+        ASSERT_EQ(r.status, kExitOk) << r.io.err.toStdString();
+        ASSERT_EQ(r.wav.size(), 44 + 4 * ((3 * 184 + 2 * 92 + 2) * 441 - 7));
+        EXPECT_TRUE(r.wav == ThroughThePlayer(kFiveRows, c.timbre));
+    }
+}
+
+double ThreadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Synthesis under the address sanitizer is many times slower: a shorter piece and fewer runs
+// keep the timing test within seconds there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kTimedChordPairs = 1;
+constexpr int kTimedRuns = 3;
+#else
+constexpr int kTimedChordPairs = 4;
+constexpr int kTimedRuns = 5;
+#endif
+
+// The shortest of several runs of each piece of work, in seconds of this thread's processor
+// time (other programs on the machine do not count). The runs take turns, so that a busy moment
+// of the machine slows both alike.
+std::pair<double, double> FastestRuns(const std::function<void()>& first,
+                                      const std::function<void()>& second) {
+    double fastest[2] = {1e9, 1e9};
+    for (int run = 0; run < kTimedRuns; ++run) {
+        for (int which = 0; which < 2; ++which) {
+            const double start = ThreadSeconds();
+            (which == 0 ? first : second)();
+            fastest[which] = std::min(fastest[which], ThreadSeconds() - start);
+        }
+    }
+    return {fastest[0], fastest[1]};
+}
+
+TEST(RenderCommand, SynthesisesEveryChordOnlyOnce) {
+    // Pairs of seven- and eight-voice chords of 7.36 seconds each (a minute for four pairs), so
+    // that synthesis outweighs the rest.
+    QString piece;
+    for (int i = 0; i < kTimedChordPairs; ++i) {
+        piece += Row(i == 0 ? "c" : "", "32", "c1e1g1c2e2g2h2d3") + Row("", "32", "d1f1a1c2e2g2h2");
+    }
+    // Writing the file alone: every chord's samples computed once.
+    SilentAudioOutput silence;
+    SoundPlayer player(silence);
+    player.SetCacheEnabled(false);
+    PieceTable table;
+    LoadPieceText(table, piece);
+    PlayThrough(table, player);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("alone.wav"));
+    const auto [writing, rendering] = FastestRuns([&] { player.WriteLastPieceWav(path); },
+                                                  [&] {
+                                                      const Rendered r = Render({}, piece);
+                                                      ASSERT_EQ(r.status, kExitOk);
+                                                  });
+    // Synthesising each chord a second time would double the time.
+    EXPECT_LT(rendering, 1.5 * writing)
+        << "render " << rendering << " s, file alone " << writing << " s";
+}
+
+TEST(RenderCommand, ExampleIsRenderedInFull) {
+    test::LocaleGuard german(test::German());
+    // The comma trap: six cycles of five chords, each with its pause, and the starting chord.
+    const Rendered r = Render({}, {}, {QStringLiteral("--example"), QStringLiteral("Kommafalle")});
+    ASSERT_EQ(r.status, kExitOk) << r.io.err.toStdString();
+    EXPECT_TRUE(r.io.out.endsWith(QStringLiteral(": 31 Akkorde, 6 Pausen, 34,1 Sekunden\n")))
+        << r.io.out.toStdString();
+    // The whole table as the menu leaves it, every comma of the later cycles included.
+    PieceTable table;
+    BuildExampleTable(*FindExample(QStringLiteral("Kommafalle")), table);
+    EXPECT_TRUE(r.wav == ThroughThePlayer(table, [](Timbre&) {}));
+    // Its piece file cuts the long chords, and so sounds different.
+    Io io;
+    ASSERT_EQ(zk::cli::Run({QStringLiteral("example"), QStringLiteral("Kommafalle")}, io), kExitOk);
+    const Rendered cut = Render({}, io.out);
+    ASSERT_EQ(cut.status, kExitOk);
+    EXPECT_FALSE(cut.wav == r.wav);
 }
 
 TEST(RenderCommand, TimbreOptionsAndThePiecesOwnTimbre) {
@@ -117,7 +287,9 @@ TEST(RenderCommand, WrongUsageAndBadInputAreRefused) {
         const char* message;
     } cases[] = {
         {{QStringLiteral("-")}, kExitUsage, "Die Ausgabedatei (-o) fehlt."},
-        {{QStringLiteral("-o"), QStringLiteral("x.wav")}, kExitUsage, "Die Stückdatei fehlt."},
+        {{QStringLiteral("-o"), QStringLiteral("x.wav")},
+         kExitUsage,
+         "Die Stückdatei fehlt (DATEI oder --example NAME)."},
         {{QStringLiteral("--sine"), QStringLiteral("--square"), QStringLiteral("-o"),
           QStringLiteral("x.wav"), QStringLiteral("-")},
          kExitUsage,
@@ -136,6 +308,18 @@ TEST(RenderCommand, WrongUsageAndBadInputAreRefused) {
         {{QStringLiteral("-o"), QStringLiteral("/no/such/folder/x.wav"), QStringLiteral("-")},
          kExitUserError,
          "konnte nicht geschrieben werden"},
+        {{QStringLiteral("-o"), QStringLiteral("x.wav"), QStringLiteral("--example"),
+          QStringLiteral("Kommafalle"), QStringLiteral("-")},
+         kExitUsage,
+         "DATEI und --example schließen einander aus"},
+        {{QStringLiteral("-o"), QStringLiteral("x.wav"), QStringLiteral("--example"),
+          QStringLiteral("Kadenz")},
+         kExitUserError,
+         "Unbekanntes Beispiel \"Kadenz\""},
+        {{QStringLiteral("-o"), QStringLiteral("x.wav"), QStringLiteral("--"),
+          QStringLiteral("--sine")},
+         kExitUserError,
+         "Die Datei \"--sine\" kann nicht gelesen werden."},
     };
     for (const auto& c : cases) {
         Io io;

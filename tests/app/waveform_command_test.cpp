@@ -76,13 +76,21 @@ TEST_F(WaveformCommandTest, WrongUsageWritesNothing) {
          kExitUsage,
          "Unbekannter Maßstab \"2\""},
         {{u"--scale"_qs, u"10"_qs, u"-"_qs}, kExitUsage, "Die Ausgabedatei (-o) fehlt."},
-        {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs}, kExitUsage, "Die Stückdatei fehlt."},
+        {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs},
+         kExitUsage,
+         "Die Stückdatei fehlt (DATEI oder --example NAME)."},
         {{u"--scale"_qs, u"10"_qs, u"--loop"_qs, u"-o"_qs, u"PNG"_qs, u"-"_qs},
          kExitUsage,
          "Unbekannte Option \"--loop\""},
         {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs, u"/no/such/piece.txt"_qs},
          kExitUserError,
          "kann nicht gelesen werden"},
+        {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs, u"--example"_qs, u"Laudate"_qs, u"-"_qs},
+         kExitUsage,
+         "DATEI und --example schließen einander aus"},
+        {{u"--scale"_qs, u"10"_qs, u"-o"_qs, u"PNG"_qs, u"--example"_qs, u"Tanz"_qs},
+         kExitUserError,
+         "Unbekanntes Beispiel \"Tanz\""},
     };
     for (const auto& c : cases) {
         QStringList args = c.args;

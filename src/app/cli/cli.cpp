@@ -16,12 +16,14 @@ const QList<Command>& Commands() {
          ExampleCommand},
         {QStringLiteral("compute"),
          QStringLiteral("compute [--display ID] [--decimals N] [--pitch HZ] [--tempo N] [--tsv] "
-                        "[-o AUSGABE] DATEI"),
-         QStringLiteral("berechnet ein Stück (DATEI \"-\": Standardeingabe) und gibt die Tabelle "
-                        "aus; ID: ratios-adjacent, ratios, intervals-adjacent, intervals, cents, "
-                        "oqt, steps, all"),
+                        "[-o AUSGABE] (DATEI | --example NAME)"),
+         QStringLiteral("berechnet ein Stück und gibt die Tabelle als Stückdatei aus; ID: "
+                        "ratios-adjacent, ratios, intervals-adjacent, intervals, cents, oqt, "
+                        "steps, all; --tsv: je Zeile fünf durch Tabulatoren getrennte Felder, "
+                        "ungekürzt, wobei Tabulator, Zeilenumbruch und \\ in einem Feld als "
+                        "\\t, \\n, \\r und \\\\ stehen"),
          ComputeCommand},
-        {QStringLiteral("keycheck"), QStringLiteral("keycheck DATEI ZEILE"),
+        {QStringLiteral("keycheck"), QStringLiteral("keycheck (DATEI | --example NAME) ZEILE"),
          QStringLiteral("überprüft den Akkord einer Zeile in 25 Tonarten (kleinste Zahl = "
                         "reinste Intervalle)"),
          KeycheckCommand},
@@ -31,23 +33,25 @@ const QList<Command>& Commands() {
                         "zurück)"),
          ModulateCommand},
         {QStringLiteral("notation"),
-         QStringLiteral("notation [--bass v|0|1|2|3|4] -o AUSGABE.png DATEI"),
+         QStringLiteral("notation [--bass v|0|1|2|3|4] -o AUSGABE.png (DATEI | --example NAME)"),
          QStringLiteral("zeichnet die Noten eines Stücks als PNG-Bild; --bass: wie viele Töne "
                         "jedes Akkords im Bass stehen (v = variabel)"),
          NotationCommand},
         {QStringLiteral("render"),
          QStringLiteral("render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | --sawtooth] "
-                        "[--pitch HZ] [--tempo N] -o AUSGABE.wav DATEI"),
+                        "[--pitch HZ] [--tempo N] -o AUSGABE.wav (DATEI | --example NAME)"),
          QStringLiteral("schreibt ein Stück als WAV-Datei (44100 Hz, 16 Bit, Stereo); ohne "
                         "Klangfarbe die des Stücks oder 75 50 30 15 10 5"),
          RenderCommand},
         {QStringLiteral("play"),
-         QStringLiteral("play [--loop] [KLANGFARBE] [--pitch HZ] [--tempo N] DATEI"),
+         QStringLiteral("play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
+                        "--sawtooth] [--pitch HZ] [--tempo N] (DATEI | --example NAME)"),
          QStringLiteral("spielt ein Stück über die Tonausgabe, mit --loop immer wieder"),
          PlayCommand},
         {QStringLiteral("waveform"),
          QStringLiteral("waveform --scale N [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
-                        "--sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.png DATEI"),
+                        "--sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.png (DATEI | --example "
+                        "NAME)"),
          QStringLiteral("spielt ein Stück ohne Ton und zeichnet sein Schwingungsbild als PNG-Bild; "
                         "N: 1, 3, 10, 30, 100, 300 oder 1000 Abtastwerte je Bildpunkt"),
          WaveformCommand},
@@ -79,6 +83,12 @@ QString HelpText() {
         text += QStringLiteral("  %1\n      %2\n").arg(command.usage, command.summary);
     }
     text += QStringLiteral(
+        "\n"
+        "DATEI ist eine Stückdatei, \"-\" liest das Stück von der Standardeingabe.\n"
+        "--example NAME nimmt statt DATEI ein eingebautes Beispiel (\"zirkelon example\"\n"
+        "listet sie auf), vollständig wie das Menü es lädt.\n"
+        "\"--\" beendet die Optionen: was danach folgt, ist keine Option, auch wenn es mit\n"
+        "\"-\" beginnt (eine Datei \"-x\", die Operation \"-\", der Ausdruck \"-2^2\").\n"
         "\n"
         "Zahlen werden mit dem Dezimaltrennzeichen der Spracheinstellung geschrieben\n"
         "(LC_ALL, LC_NUMERIC, LANG): unter deutscher Einstellung \"1,5\", sonst \"1.5\".\n"

@@ -55,4 +55,9 @@ int PlayCommand(const QStringList& args, Io& io);
 int RenderCommand(const QStringList& args, Io& io);
 int WaveformCommand(const QStringList& args, Io& io);
 
+// One cell as a field of "compute --tsv": a tab, line feed or carriage return in it would shift
+// the columns or split the line, so they are written as "\t", "\n" and "\r", and a backslash as
+// "\\"; every line then has exactly five fields, and each field reads back unambiguously.
+QString TsvField(const QString& cell);
+
 } // namespace zk::cli

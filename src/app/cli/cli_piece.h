@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/cli/cli.h"
+#include "app/example_library.h"
 #include "engine/chord_notation.h"
 #include "piece/pass_host.h"
 #include "piece/piece_text.h"
@@ -14,30 +15,48 @@
 
 #include <optional>
 
-// What the piece commands of the command line share: reading a piece file (or stdin), and a
-// PassHost with plain values.
+// What the piece commands of the command line share: their arguments, reading the piece from a
+// file, standard input or the examples, and a PassHost with plain values.
 
 namespace zk::cli {
 
-// A command line of options and one piece file: options that take a value, flags, and FILE ("-"
-// for standard input).
+// A command line of options and one piece: FILE ("-" for standard input) or --example NAME.
+// "--" ends the options: every argument after it is FILE or a further argument, even when it
+// begins with "-".
 struct PieceArguments {
-    QMap<QString, QString> values; // option → its value, e.g. "-o" → "out.png"
-    QSet<QString> flags;           // flags that were given, e.g. "--tsv"
-    QString file;
+    QMap<QString, QString> values;  // option → its value, e.g. "-o" → "out.png"
+    QSet<QString> flags;            // flags that were given, e.g. "--tsv"
+    QString file;                   // FILE, when the piece is no example
+    std::optional<QString> example; // the caption given with --example
+    QStringList trailing;           // the arguments after the piece, e.g. keycheck's row
 };
 
-// Reads `args`; returns the German message of the first problem (unknown option, missing value,
-// a second file, no file), or nothing when the arguments are complete.
+// Reads `args`; `trailingCount` arguments follow the piece (FILE or nothing for --example).
+// Returns the German message of the first problem (unknown option, missing value, a second file,
+// FILE and --example together, no piece at all, missing trailing arguments), or nothing when the
+// arguments are complete.
 std::optional<QString> ParsePieceArguments(const QStringList& args, const QStringList& valueOptions,
-                                           const QStringList& flagOptions, PieceArguments& out);
+                                           const QStringList& flagOptions, PieceArguments& out,
+                                           int trailingCount = 0,
+                                           const QString& trailingMissing = {});
+
+// The message for a caption that names no example.
+QString UnknownExampleMessage(const QString& caption);
+
+// The note that a piece file text cut `cutCells` cells to their field widths.
+QString CutCellsNotice(int cutCells);
+
+// What the piece brings besides its rows: for a file its "Klangfarbe" line, for an example also
+// its display mode and bass notes.
+using PieceSettings = ExampleSettings;
+
+// Loads the piece of `arguments` into `table`: the file's (or standard input's) piece text, or
+// the example's full table. Nothing, with a German message in io.err, when the file cannot be
+// read or no example has that caption.
+std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTable& table, Io& io);
 
 // Writes `image` as a PNG file, all or nothing; false when it cannot be written.
 bool WritePngFile(const QImage& image, const QString& path);
-
-// The text of FILE, or of standard input for "-". Empty with a German message in io.err when the
-// file cannot be read.
-std::optional<QString> ReadPieceInput(const QString& file, Io& io);
 
 // A PassHost for the command line: fields as given, no notation, no scrolling, no sound unless a
 // player is set.

@@ -37,7 +37,7 @@ QString TsvText(const PieceTable& table) {
             if (column > 0) {
                 text += u'\t';
             }
-            text += table.Cell(column, row);
+            text += TsvField(table.Cell(column, row));
         }
         text += u'\n';
     }
@@ -46,11 +46,36 @@ QString TsvText(const PieceTable& table) {
 
 int Usage(Io& io, const QString& message) {
     io.err += message + QStringLiteral("\nAufruf: zirkelon compute [--display ID] [--decimals N] "
-                                       "[--pitch HZ] [--tempo N] [--tsv] [-o AUSGABE] DATEI\n");
+                                       "[--pitch HZ] [--tempo N] [--tsv] [-o AUSGABE] (DATEI | "
+                                       "--example NAME)\n");
     return kExitUsage;
 }
 
 } // namespace
+
+QString TsvField(const QString& cell) {
+    QString field;
+    field.reserve(cell.size());
+    for (const QChar c : cell) {
+        switch (c.unicode()) {
+        case u'\t':
+            field += QStringLiteral("\\t");
+            break;
+        case u'\n':
+            field += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            field += QStringLiteral("\\r");
+            break;
+        case u'\\':
+            field += QStringLiteral("\\\\");
+            break;
+        default:
+            field += c;
+        }
+    }
+    return field;
+}
 
 int ComputeCommand(const QStringList& args, Io& io) {
     PieceArguments parsed;
@@ -79,14 +104,12 @@ int ComputeCommand(const QStringList& args, Io& io) {
     const QString tempo = parsed.values.value(QStringLiteral("--tempo"), QStringLiteral("80"));
     const bool tsv = parsed.flags.contains(QStringLiteral("--tsv"));
     const QString output = parsed.values.value(QStringLiteral("-o"));
-    const QString& file = parsed.file;
-    const auto text = ReadPieceInput(file, io);
-    if (!text) {
+    PieceTable table;
+    const auto piece = LoadPiece(parsed, table, io);
+    if (!piece) {
         return kExitUserError;
     }
-
-    PieceTable table;
-    const TimbreTexts timbre = LoadPieceText(table, *text).value_or(kOrgelTexts);
+    const TimbreTexts timbre = piece->timbre.value_or(kOrgelTexts);
     if (displayMode) {
         table.SetDisplayMode(*displayMode);
     }
@@ -101,6 +124,10 @@ int ComputeCommand(const QStringList& args, Io& io) {
     ComputePass(0, table, scale, settings, host);
 
     const QString result = tsv ? TsvText(table) : PieceFileText(table, timbre);
+    if (const int cut = tsv ? 0 : CutCellCount(table); cut > 0) {
+        io.err +=
+            CutCellsNotice(cut) + QStringLiteral(" Mit --tsv werden sie ungekürzt ausgegeben.\n");
+    }
     if (output.isEmpty()) {
         io.out += result;
     } else if (tsv) {
@@ -112,22 +139,25 @@ int ComputeCommand(const QStringList& args, Io& io) {
 }
 
 int KeycheckCommand(const QStringList& args, Io& io) {
-    if (args.size() != 2) {
-        io.err += QStringLiteral("Aufruf: zirkelon keycheck DATEI ZEILE\n");
+    const auto usage = [&io](const QString& problem) {
+        io.err += problem + QStringLiteral("\nAufruf: zirkelon keycheck (DATEI | --example NAME) "
+                                           "ZEILE\n");
         return kExitUsage;
+    };
+    PieceArguments parsed;
+    if (const auto problem =
+            ParsePieceArguments(args, {}, {}, parsed, 1, QStringLiteral("Die Zeile fehlt."))) {
+        return usage(*problem);
     }
     bool ok = false;
-    const int row = args.at(1).toInt(&ok);
+    const int row = parsed.trailing.at(0).toInt(&ok);
     if (!ok || row < 1 || row >= kKeyCheckTarget) {
-        io.err += QStringLiteral("Die Zeile muss eine Zahl ab 1 sein.\n");
-        return kExitUsage;
-    }
-    const auto text = ReadPieceInput(args.at(0), io);
-    if (!text) {
-        return kExitUserError;
+        return usage(QStringLiteral("Die Zeile muss eine Zahl ab 1 sein."));
     }
     PieceTable table;
-    LoadPieceText(table, *text);
+    if (!LoadPiece(parsed, table, io)) {
+        return kExitUserError;
+    }
     if (row >= table.RowCount()) {
         io.err += QStringLiteral("Das Stück hat keine Zeile %1.\n").arg(row);
         return kExitUserError;

@@ -6,12 +6,15 @@
 namespace zk::cli {
 
 int EvalCommand(const QStringList& args, Io& io) {
-    if (args.size() != 1) {
+    // The command has no options: a leading "--" only ends them, as usual, and any other
+    // argument is the expression, "-2^2" as well.
+    const QStringList expression = !args.isEmpty() && args.first() == u"--" ? args.mid(1) : args;
+    if (expression.size() != 1) {
         io.err += QStringLiteral("Aufruf: zirkelon eval AUSDRUCK\n");
         return kExitUsage;
     }
     // A MathError reaches Run(), which prints its message and returns 1.
-    io.out += NumberToText(15, Evaluate(args.first())) + u'\n';
+    io.out += NumberToText(15, Evaluate(expression.first())) + u'\n';
     return kExitOk;
 }
 

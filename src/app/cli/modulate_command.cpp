@@ -41,9 +41,13 @@ int ModulateCommand(const QStringList& args, Io& io) {
     std::optional<QString> key;
     std::optional<QString> scale;
     QStringList ops;
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
-        if (arg == u"--key" || arg == u"--scale") {
+        // After "--" every argument is an operation, "-" and "+" as much as the letters.
+        if (!optionsEnded && arg == u"--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && (arg == u"--key" || arg == u"--scale")) {
             if (key || scale) {
                 return Usage(io, QStringLiteral("Nur eine Angabe --key oder --scale."));
             }

@@ -12,7 +12,7 @@ namespace {
 
 int Usage(Io& io, const QString& problem) {
     io.err += problem + QStringLiteral("\nAufruf: zirkelon notation [--bass v|0|1|2|3|4] -o "
-                                       "AUSGABE.png DATEI\n");
+                                       "AUSGABE.png (DATEI | --example NAME)\n");
     return kExitUsage;
 }
 
@@ -35,29 +35,28 @@ int NotationCommand(const QStringList& args, Io& io) {
     if (const auto problem = ParsePieceArguments(args, {"--bass", "-o"}, {}, parsed)) {
         return Usage(io, *problem);
     }
-    int bassNotes = kBassNotesVariable;
+    std::optional<int> bassNotes;
     if (parsed.values.contains(QStringLiteral("--bass"))) {
         const QString value = parsed.values.value(QStringLiteral("--bass"));
-        const auto bass = BassNotesFromText(value);
-        if (!bass) {
+        bassNotes = BassNotesFromText(value);
+        if (!bassNotes) {
             return Usage(io, QStringLiteral("Unbekannte Angabe \"%1\" für --bass.").arg(value));
         }
-        bassNotes = *bass;
     }
     const QString output = parsed.values.value(QStringLiteral("-o"));
     if (output.isEmpty()) {
         return Usage(io, QStringLiteral("Die Ausgabedatei fehlt (-o AUSGABE.png)."));
     }
-    const QString& file = parsed.file;
 
-    const auto text = ReadPieceInput(file, io);
-    if (!text) {
+    PieceTable table;
+    const auto piece = LoadPiece(parsed, table, io);
+    if (!piece) {
         return kExitUserError;
     }
-    PieceTable table;
-    LoadPieceText(table, *text);
     NotationPicture picture;
-    picture.SetBassNotes(bassNotes);
+    // --bass wins over the example's own setting; without either, the bass staff takes as many
+    // notes of each chord as it needs.
+    picture.SetBassNotes(bassNotes.value_or(piece->bassNotes.value_or(kBassNotesVariable)));
     picture.NotateTable(table);
 
     // The picture as the window shows it: as wide as the window and 200 pixels high.

@@ -16,11 +16,14 @@ int PlayCommand(const QStringList& args, Io& io) {
     SoundPlayer player(output);
     // Without a sound device there is nothing to hear: the first chord ends the command with the
     // reason, instead of a silent (and with --loop endless) pass.
-    const int status = PlayPiece(options, player, io, [&] {
-        if (!output.HasDevice()) {
-            throw Error(notice);
-        }
-    });
+    const ChordSink sink{[&] { player.ClearLastPiece(); },
+                         [&](int dauer, const ChordFrequencies& frequencies) {
+                             player.PlayChord(dauer, frequencies);
+                             if (!output.HasDevice()) {
+                                 throw Error(notice);
+                             }
+                         }};
+    const int status = PlayPiece(options, player.timbre(), sink, io);
     output.Drain();
     return status;
 }

@@ -5,9 +5,8 @@
 #include "engine/temperaments.h"
 #include "piece/compute_pass.h"
 #include "piece/piece_table.h"
-#include "sound/audio_output.h"
-#include "sound/sound_player.h"
 #include "sound/synthesis.h"
+#include "sound/wav_format.h"
 #include "support/number_text.h"
 
 namespace zk::cli {
@@ -18,20 +17,25 @@ QString UsageLine(const QString& command) {
     if (command == u"waveform") {
         return QStringLiteral("Aufruf: zirkelon waveform --scale N [--timbre \"P1 P2 P3 P4 P5 "
                               "P6\" | --sine | --square | --sawtooth] [--pitch HZ] [--tempo N] -o "
-                              "AUSGABE.png DATEI\n");
+                              "AUSGABE.png (DATEI | --example NAME)\n");
     }
     return command == u"render"
                ? QStringLiteral("Aufruf: zirkelon render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine "
                                 "| --square | --sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.wav "
-                                "DATEI\n")
+                                "(DATEI | --example NAME)\n")
                : QStringLiteral("Aufruf: zirkelon play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" "
                                 "| --sine | --square | --sawtooth] [--pitch HZ] [--tempo N] "
-                                "DATEI\n");
+                                "(DATEI | --example NAME)\n");
 }
 
 int Usage(const QString& command, Io& io, const QString& message) {
     io.err += message + u'\n' + UsageLine(command);
     return kExitUsage;
+}
+
+// "1 Akkord", "3 Akkorde"; "1 Pause", "2 Pausen".
+QString Counted(int count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QString::fromUtf8(count == 1 ? one : many));
 }
 
 } // namespace
@@ -52,11 +56,10 @@ std::optional<int> ParseSoundOptions(const QString& command, const QStringList& 
     if (waveform) {
         valueOptions << QStringLiteral("--scale");
     }
-    PieceArguments parsed;
+    PieceArguments& parsed = options.piece;
     if (const auto problem = ParsePieceArguments(args, valueOptions, flagOptions, parsed)) {
         return Usage(command, io, *problem);
     }
-    options.file = parsed.file;
     options.sine = parsed.flags.contains(QStringLiteral("--sine"));
     options.square = parsed.flags.contains(QStringLiteral("--square"));
     options.sawtooth = parsed.flags.contains(QStringLiteral("--sawtooth"));
@@ -97,17 +100,14 @@ std::optional<int> ParseSoundOptions(const QString& command, const QStringList& 
     return std::nullopt;
 }
 
-int PlayPiece(const SoundCommandOptions& options, SoundPlayer& player, Io& io,
-              const std::function<void()>& afterChord) {
-    const auto text = ReadPieceInput(options.file, io);
-    if (!text) {
+int PlayPiece(const SoundCommandOptions& options, Timbre& timbre, const ChordSink& sink, Io& io) {
+    PieceTable table;
+    const auto piece = LoadPiece(options.piece, table, io);
+    if (!piece) {
         return kExitUserError;
     }
-    PieceTable table;
-    const std::optional<TimbreTexts> pieceTimbre = LoadPieceText(table, *text);
 
-    Timbre& timbre = player.timbre();
-    timbre.overtoneTexts = options.overtones.value_or(pieceTimbre.value_or(kOrgelTexts));
+    timbre.overtoneTexts = options.overtones.value_or(piece->timbre.value_or(kOrgelTexts));
     if (options.sine) {
         timbre.CBSinusClick();
     } else if (options.square || options.sawtooth) {
@@ -126,15 +126,39 @@ int PlayPiece(const SoundCommandOptions& options, SoundPlayer& player, Io& io,
     host.kammerton = options.pitch;
     host.tempo = options.tempo;
     host.dauernd = options.loop;
-    host.clearLastPiece = [&] { player.ClearLastPiece(); };
-    host.playChord = [&](int dauer, const ChordFrequencies& frequencies) {
-        player.PlayChord(dauer, frequencies);
-        if (afterChord) {
-            afterChord();
-        }
-    };
+    host.clearLastPiece = sink.clearLastPiece;
+    host.playChord = sink.playChord;
     ComputePass(0, table, scale, settings, host);
     return kExitOk;
+}
+
+ChordSink SilentPiece::Sink(const std::function<void()>& afterChord) {
+    return {[this] {
+                m_lastPiece.ClearLastPiece();
+                m_chords = 0;
+                m_rests = 0;
+            },
+            [this, afterChord](int dauer, const ChordFrequencies& frequencies) {
+                Record(dauer, frequencies);
+                if (afterChord) {
+                    afterChord();
+                }
+            }};
+}
+
+void SilentPiece::Record(int dauer, const ChordFrequencies& frequencies) {
+    // As PlayChord: the edits are re-read, and a chord that cannot be synthesised is refused
+    // before it enters the last piece.
+    m_timbre.Eoberton1Exit();
+    CheckChordDauer(dauer);
+    CheckChordFrequencies(frequencies);
+    m_lastPiece.AppendToLastPiece(dauer, frequencies);
+    // The first zero frequency ends what is heard: without a first tone nothing sounds.
+    if (frequencies[0] != 0) {
+        ++m_chords;
+    } else {
+        ++m_rests;
+    }
 }
 
 int RenderCommand(const QStringList& args, Io& io) {
@@ -142,19 +166,22 @@ int RenderCommand(const QStringList& args, Io& io) {
     if (const auto usage = ParseSoundOptions(QStringLiteral("render"), args, options, io)) {
         return *usage;
     }
-    // Nothing to hear and nothing to keep: every chord is written once, into the file.
-    SilentAudioOutput silence;
-    SoundPlayer player(silence);
-    player.SetCacheEnabled(false);
-    if (const int status = PlayPiece(options, player, io); status != kExitOk) {
+    // Nothing is heard: the pass only records the chords, and the file is the one place where
+    // their samples are computed.
+    SilentPiece piece;
+    if (const int status = PlayPiece(options, piece.timbre(), piece.Sink(), io);
+        status != kExitOk) {
         return status;
     }
-    player.WriteLastPieceWav(options.output);
-    const auto frames = player.lastPiece().FrameCount();
-    io.out += QStringLiteral("%1: %2 Akkorde, %3 Sekunden\n")
-                  .arg(options.output)
-                  .arg(player.lastPiece().size())
-                  .arg(NumberToText(2, static_cast<long double>(frames) / kFrameRate));
+    WriteLastPieceWav(options.output, piece.lastPiece(), piece.timbre().ForSamples());
+    const auto frames = piece.lastPiece().FrameCount();
+    QString counts = Counted(piece.chords(), "Akkord", "Akkorde");
+    if (piece.rests() > 0) {
+        counts += QStringLiteral(", ") + Counted(piece.rests(), "Pause", "Pausen");
+    }
+    io.out += QStringLiteral("%1: %2, %3 Sekunden\n")
+                  .arg(options.output, counts,
+                       NumberToText(2, static_cast<long double>(frames) / kFrameRate));
     return kExitOk;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/cli/cli.h"
+#include "app/cli/cli_piece.h"
+#include "engine/chord_notation.h"
+#include "sound/last_piece.h"
 #include "sound/timbre.h"
 
 #include <QString>
@@ -9,10 +12,6 @@
 #include <optional>
 
 // What the commands "render", "play" and "waveform" share: their options and the playing pass.
-
-namespace zk {
-class SoundPlayer;
-}
 
 namespace zk::cli {
 
@@ -26,7 +25,7 @@ struct SoundCommandOptions {
     QString output;    // -o (render, waveform)
     bool loop = false; // --loop (play)
     QString scale;     // --scale (waveform)
-    QString file;
+    PieceArguments piece;
 };
 
 // Reads the options of `command` ("render", "play" or "waveform"). Returns the exit status of a
@@ -34,11 +33,43 @@ struct SoundCommandOptions {
 std::optional<int> ParseSoundOptions(const QString& command, const QStringList& args,
                                      SoundCommandOptions& options, Io& io);
 
-// Loads the piece, sets the player's timbre from the options (else the piece's "Klangfarbe",
-// else the organ spectrum) and plays the whole piece through the player: a pass that plays every
-// row, repeated while `loop` is set; `afterChord` runs after every chord and may end the pass by
-// throwing. Returns the exit status.
-int PlayPiece(const SoundCommandOptions& options, SoundPlayer& player, Io& io,
-              const std::function<void()>& afterChord = {});
+// Where a playing pass sends its chords: the last piece is cleared at its start, and every row
+// that sounds is handed over as PlayChord hands it to the sound.
+struct ChordSink {
+    std::function<void()> clearLastPiece;
+    std::function<void(int dauer, const ChordFrequencies& frequencies)> playChord;
+};
+
+// Loads the piece, sets `timbre` from the options (else the piece's "Klangfarbe", else the organ
+// spectrum) and plays the whole piece into the sink: a pass that plays every row, repeated while
+// `loop` is set. The sink may end the pass by throwing. Returns the exit status.
+int PlayPiece(const SoundCommandOptions& options, Timbre& timbre, const ChordSink& sink, Io& io);
+
+// The chords of a pass that nobody hears (render, waveform): each is checked and recorded in the
+// last piece exactly as PlayChord does it, but not synthesised, because the file or the picture
+// computes the samples from the record afterwards.
+class SilentPiece {
+public:
+    // The amplitudes come from the default edits, as for a player.
+    SilentPiece() { m_timbre.Eoberton1Exit(); }
+
+    Timbre& timbre() { return m_timbre; }
+    const LastPiece& lastPiece() const { return m_lastPiece; }
+    // The rows played since the last clearing: chords that sound, and rests (a duration without
+    // a tone). The short rest the last piece puts before a re-struck top tone is neither.
+    int chords() const { return m_chords; }
+    int rests() const { return m_rests; }
+
+    // A sink into this piece; `afterChord` runs after every recorded chord and may throw.
+    ChordSink Sink(const std::function<void()>& afterChord = {});
+
+private:
+    void Record(int dauer, const ChordFrequencies& frequencies);
+
+    Timbre m_timbre;
+    LastPiece m_lastPiece;
+    int m_chords = 0;
+    int m_rests = 0;
+};
 
 } // namespace zk::cli

@@ -3,8 +3,6 @@
 #include "app/cli/sound_command.h"
 #include "app/last_piece_waveform.h"
 #include "notation/waveform_picture.h"
-#include "sound/audio_output.h"
-#include "sound/sound_player.h"
 #include "sound/synthesis.h"
 #include "support/number_text.h"
 #include "support/user_dialogs.h"
@@ -50,30 +48,28 @@ int WaveformCommand(const QStringList& args, Io& io) {
         return kExitUsage;
     }
 
-    // The piece is played without sound and without the chord cache; the pass stops as soon as
-    // the picture is full, so a long piece is not synthesised to its end.
-    SilentAudioOutput silence;
-    SoundPlayer player(silence);
-    player.SetCacheEnabled(false);
+    // The piece is played without sound: its chords are only recorded, and the pass stops as
+    // soon as the picture is full, so a long piece is not gone through to its end.
+    SilentPiece piece;
     const std::int64_t framesNeeded = std::int64_t{kWaveformLastColumn + 1} * scale;
     try {
-        const int status = PlayPiece(options, player, io, [&] {
-            if (player.lastPiece().FrameCount() >= framesNeeded) {
+        const ChordSink sink = piece.Sink([&] {
+            if (piece.lastPiece().FrameCount() >= framesNeeded) {
                 throw PictureFull{};
             }
         });
-        if (status != kExitOk) {
+        if (const int status = PlayPiece(options, piece.timbre(), sink, io); status != kExitOk) {
             return status;
         }
     } catch (const PictureFull&) {
     }
 
     MessageToErr dialogs(io);
-    const LastPieceWaveform source(player.lastPiece(), player.timbre().ForSamples());
+    const LastPieceWaveform source(piece.lastPiece(), piece.timbre().ForSamples());
     QImage image;
     const WaveformDrawing drawing = DrawWaveform(image, kWaveformFullWidth, scale, source, dialogs);
     if (!drawing.drawn) {
-        if (!player.lastPiece().empty()) {
+        if (!piece.lastPiece().empty()) {
             io.err += QStringLiteral("Das Stück hat keine Dauer; es gibt nichts zu zeichnen.\n");
         }
         return kExitUserError;
