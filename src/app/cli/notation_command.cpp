@@ -70,9 +70,8 @@ int NotationCommand(const QStringList& args, Io& io) {
         return kExitUserError;
     }
     if (picture.DrawnChordLineCount() < picture.ChordLineCount()) {
-        io.err += QStringLiteral("Das Notenbild zeigt nur die ersten %1 von %2 Akkordzeilen.\n")
-                      .arg(picture.DrawnChordLineCount())
-                      .arg(picture.ChordLineCount());
+        io.err +=
+            CutNotationMessage(picture.DrawnChordLineCount(), picture.ChordLineCount()) + u'\n';
     }
     return kExitOk;
 }
