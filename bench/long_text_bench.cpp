@@ -90,6 +90,19 @@ QString PowerSum() {
     return text;
 }
 
+// The powers of one group inside parentheses nested to the depth limit, padded with a long
+// number, so that the deep scanning and the multiplications add up.
+QString NestedPowers() {
+    QString inner = QStringLiteral("1.1^65536");
+    for (int i = 1; i < 17; ++i) {
+        inner += QStringLiteral("+1.1^65536");
+    }
+    const int depth = 380;
+    const QString pad =
+        u'+' + QString(zk::kMaxExpressionLength - 2 * depth - inner.size() - 1, u'1');
+    return QString(depth, u'(') + inner + pad + QString(depth, u')');
+}
+
 void BM_EvaluateWorst(benchmark::State& state, const QString& text) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(zk::EvaluateOrZero(text));
@@ -97,6 +110,7 @@ void BM_EvaluateWorst(benchmark::State& state, const QString& text) {
     state.counters["chars"] = static_cast<double>(text.size());
 }
 BENCHMARK_CAPTURE(BM_EvaluateWorst, powers, PowerSum())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_EvaluateWorst, nested_powers, NestedPowers())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_EvaluateWorst, nested,
                   QString(399, u'(') + QString(4000 - 2 * 399, u'1') + QString(399, u')'))
     ->Unit(benchmark::kMillisecond);
@@ -106,6 +120,12 @@ BENCHMARK_CAPTURE(BM_EvaluateWorst, functions,
 BENCHMARK_CAPTURE(BM_EvaluateWorst, power_chain,
                   QStringLiteral("1") + QString(4000 - 2 * 399 - 1, u'0') +
                       Repeated(QString(), QStringLiteral("^1"), 2 * 399))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_EvaluateWorst, nested_error,
+                  QString(399, u'(') + QString(4000 - 2 * 399 - 2, u'1') + QStringLiteral("/0") +
+                      QString(399, u')'))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_EvaluateWorst, too_deep_sum, Repeated(QString(), QStringLiteral("1+"), 3999))
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_EvaluateWorst, too_long, Repeated(QString(), QStringLiteral("1+"), 100000))
     ->Unit(benchmark::kMillisecond);
