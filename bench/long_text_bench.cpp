@@ -143,7 +143,7 @@ BENCHMARK(BM_RowFrequencies)->Arg(100000)->Unit(benchmark::kMillisecond);
 void BM_KeyCheck(benchmark::State& state) {
     zk::TemperamentList list;
     zk::TonartScale scale(&list);
-    ReadText(state, Repeated(QStringLiteral("c"), QStringLiteral("+-"), state.range(0)),
+    ReadText(state, Repeated(QStringLiteral("c"), QStringLiteral("+-',()"), state.range(0)),
              [&](const QString& t) { return zk::TonartCheck(t, scale); });
 }
 BENCHMARK(BM_KeyCheck)->Arg(100000)->Unit(benchmark::kMillisecond);
