@@ -3,6 +3,7 @@
 #include "piece/piece_text.h"
 #include "support/text_helpers.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -218,6 +219,37 @@ TEST(PieceText, TableTextReloadsToTheSameText) {
         for (int r = 1; r < once.RowCount(); ++r) {
             EXPECT_EQ(Trim(once.Cell(2, r)), Trim(table->Cell(2, r).left(16))) << what << r;
         }
+    }
+}
+
+// Long piece texts load quickly: many rows, many empty lines, one long line, a timbre line of
+// long numbers.
+TEST(LoadPieceText, LongTexts) {
+    struct Case {
+        const char* what;
+        QString unit;
+        int rows; // the rows of a text of 100 000 characters
+    };
+    const Case cases[] = {
+        {"short rows", QStringLiteral("c    8    ceg  \r\n"), (100000 + 16) / 17 + 2},
+        {"empty lines", QStringLiteral("\n"), 100000},
+        {"one long line", QStringLiteral("c    8    ceg 1/2 3:4 "), 1 + 2},
+        {"a timbre line", QStringLiteral("Klangfarbe 1E1E1E1 99999999 | "), 1 + 2},
+    };
+    for (const Case& c : cases) {
+        const auto text = [&](int length) {
+            QString t = c.unit.repeated(length / c.unit.size());
+            return t + c.unit.left(length - t.size());
+        };
+        PieceTable table;
+        QElapsedTimer timer;
+        timer.start();
+        LoadPieceText(table, text(100000));
+        // 3 to 30 ms on an idle machine, most of it spent on the rows of the table; the bound is
+        // generous for a loaded machine and the sanitizer build. A load that copied the rest of
+        // the text per line or grew the table row by row would take seconds.
+        EXPECT_LT(timer.elapsed(), 2000) << c.what;
+        EXPECT_EQ(table.RowCount(), c.rows) << c.what;
     }
 }
 

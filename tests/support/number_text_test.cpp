@@ -139,10 +139,10 @@ const LongText kLongTexts[] = {
      [](int n) { return Repeated(u"7E1E1  "_qs, u"1E1"_qs, n); }, 7e10L, nullptr},
 };
 
-// The fastest of three readings, in milliseconds; the reading itself may raise.
+// The fastest of five readings, in milliseconds; the reading itself may raise.
 double ReadingTime(const QString& text) {
     double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 5; ++i) {
         QElapsedTimer timer;
         timer.start();
         try {
@@ -174,7 +174,7 @@ TEST(TextToNumber, LongTextsReadInLinearTimeWithTheirValues) {
         const double quarter = ReadingTime(c.make(25000));
         const double full = ReadingTime(text);
         EXPECT_LT(full, 250) << c.what;
-        EXPECT_LT(full, 8 * quarter + 5) << c.what << ": " << quarter << " ms for a quarter";
+        EXPECT_LT(full, 8 * quarter + 10) << c.what << ": " << quarter << " ms for a quarter";
     }
 }
 
