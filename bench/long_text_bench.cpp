@@ -165,6 +165,24 @@ void BM_TemperamentRow(benchmark::State& state) {
 }
 BENCHMARK(BM_TemperamentRow)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+// One eight-tone row in a key whose temperament row is long: the pass rebuilds the scale from
+// the list for every tone, so that edits of the list take effect at once. Argument 1 makes the
+// row faulty (a value too large), which notes the error line in the list each time.
+void BM_TemperedRow(benchmark::State& state) {
+    zk::TemperamentList list;
+    QStringList lines = list.lines();
+    const QString values = state.range(1) != 0 ? QStringLiteral("1 2 3 99999999 ")
+                                               : QStringLiteral("1 2 3 4 5 6 7 8 9 10 11 12 ");
+    lines << Repeated(QStringLiteral("mz lang ") + values, QStringLiteral("1,5 "), state.range(0));
+    list.SetLines(lines);
+    zk::TonartScale scale(&list);
+    const QString chord = QStringLiteral("c1egc2e2g2c3e3");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(zk::RowFrequencies(chord, QStringLiteral("mz"), 1, scale));
+    }
+}
+BENCHMARK(BM_TemperedRow)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMillisecond);
+
 // A scale text of one long token and of many short ones.
 class SilentDialogs : public zk::UserDialogs {
 public:

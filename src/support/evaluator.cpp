@@ -322,9 +322,10 @@ private:
 
     // 1 multiplied by `base` `count` times, one factor after the other and each product rounded,
     // so that the value is that of the written-out product. Every multiplication is taken from
-    // the expression's budget. Once the product no longer changes (a base of 1, or the smallest
-    // subnormal that a base just below 1 keeps rounding back to), only changes its sign (a base
-    // of -1) or has become zero, the remaining factors are counted instead of multiplied.
+    // the expression's budget. Once the product no longer changes (a base of 1, or a subnormal so
+    // small that a base below 1 rounds it back to itself), only changes its sign (a base of -1)
+    // or has become zero, the remaining factors are counted instead of multiplied: the same
+    // multiplication always gives the same result.
     long double SequentialProduct(long double base, unsigned long long count) {
         long double product = 1;
         for (unsigned long long i = 0; i < count; ++i) {
