@@ -46,7 +46,9 @@ constexpr std::array<char16_t, 7> kOperators = {u'+', u'-', u'*', 0x00B7, u'/', 
 // Where a text would split at each operator: the rightmost occurrence outside parentheses, never
 // the first character (-1 when there is none), and whether the parentheses balance over the
 // whole text. One scan from the last character back to the first serves every operator; a ")"
-// adds one to the depth of the characters left of it, a "(" takes one away.
+// adds one to the depth of the characters left of it, a "(" takes one away. The scan ends at the
+// first "+" it meets: the text splits there whatever else it holds, so the other positions and
+// the balance are not needed (and not known) then.
 struct SplitPoints {
     std::array<int, kOperators.size()> at;
     bool balanced = true;
@@ -89,6 +91,9 @@ SplitPoints FindSplitPoints(const QString& s) {
             const int k = OperatorIndex(c);
             if (k >= 0 && points.at[static_cast<std::size_t>(k)] < 0) {
                 points.at[static_cast<std::size_t>(k)] = static_cast<int>(i);
+                if (k == 0) {
+                    return points;
+                }
             }
         }
     }
