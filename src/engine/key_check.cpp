@@ -55,15 +55,24 @@ long long RatioComplexity(long double a, long double b) {
 std::array<long long, 25> KeyScores(const QString& chord, TonartScale& scale) {
     std::array<long long, 25> scores{};
     const QStringList& keys = TonartList();
+    // The chord's eight slots do not depend on the key: they are read from the text while the
+    // first trial key is scored and taken from there for the others, so that a long chord text
+    // is read once, not 25 times.
+    std::array<ParsedTone, 8> tones;
+    std::size_t parsed = 0;
+    int pos = 1;
     for (int k = 0; k < keys.size(); ++k) {
         int keyPos = 1;
         // The trial tonic is the tempered pitch of the key's name, not snapped to anything.
         scale.SetTonart(QString(), ParseTone(keys.at(k), keyPos).frequency);
         long long score = 0;
         long double previous = 0;
-        int pos = 1;
-        for (int i = 0; i < 8; ++i) {
-            const ParsedTone tone = ParseTone(chord, pos);
+        for (std::size_t i = 0; i < tones.size(); ++i) {
+            if (i == parsed) {
+                tones[i] = ParseTone(chord, pos);
+                ++parsed;
+            }
+            const ParsedTone& tone = tones[i];
             const long double f = scale.SnapToTonart(tone.frequency, tone.modifiers);
             if (i > 0 && f > 0 && previous > 0) {
                 score += RatioComplexity(previous, f);

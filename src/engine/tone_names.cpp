@@ -48,25 +48,41 @@ long double LetterFrequency(QChar letter) {
     }
 }
 
-long double ModifierFactor(const Modifier& item) {
-    switch (item.symbol.unicode()) {
-    case u'+':
+namespace {
+
+// The multiplier of one modifier item, written as comparisons rather than a jump table so that
+// it inlines into the loop of ModifierText::Apply: a chord text may hold thousands of modifiers,
+// and the key check applies them once for each of its 25 trial keys.
+inline long double Factor(const Modifier& item) {
+    const char16_t symbol = item.symbol.unicode();
+    if (symbol == u'+') {
         return 81.0L / 80.0L; // syntonic comma up
-    case u'-':
-        return 80.0L / 81.0L;
-    case u'\'':
-        return 531441.0L / 524288.0L; // Pythagorean comma up
-    case u',':
-        return 524288.0L / 531441.0L;
-    case u'(':
-        return 15.0L / 16.0L; // leading tone below
-    case u')':
-        return 16.0L / 15.0L; // leading tone above
-    case u':':
-        return item.overtone >= 1 ? static_cast<long double>(item.overtone) : 1.0L;
-    default:
-        return 1.0L;
     }
+    if (symbol == u'-') {
+        return 80.0L / 81.0L;
+    }
+    if (symbol == u'\'') {
+        return 531441.0L / 524288.0L; // Pythagorean comma up
+    }
+    if (symbol == u',') {
+        return 524288.0L / 531441.0L;
+    }
+    if (symbol == u'(') {
+        return 15.0L / 16.0L; // leading tone below
+    }
+    if (symbol == u')') {
+        return 16.0L / 15.0L; // leading tone above
+    }
+    if (symbol == u':') {
+        return item.overtone >= 1 ? static_cast<long double>(item.overtone) : 1.0L;
+    }
+    return 1.0L;
+}
+
+} // namespace
+
+long double ModifierFactor(const Modifier& item) {
+    return Factor(item);
 }
 
 QString ModifierText::ToText() const {
@@ -82,7 +98,7 @@ QString ModifierText::ToText() const {
 
 long double ModifierText::Apply(long double f) const {
     for (const Modifier& item : items) {
-        f = CheckedResult(f * ModifierFactor(item), kFrequencyRangeMessage);
+        f = CheckedResult(f * Factor(item), kFrequencyRangeMessage);
     }
     return f;
 }

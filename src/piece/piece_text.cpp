@@ -23,6 +23,20 @@ QString TimbreLine(const TimbreTexts& texts) {
     return line;
 }
 
+namespace {
+
+// How many of the last `most` lines are blank once trimmed, counted from the end.
+int TrailingBlankLines(const QStringList& lines, int most) {
+    int count = 0;
+    while (count < most && count < lines.size() &&
+           Trim(lines.at(lines.size() - 1 - count)).isEmpty()) {
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
 std::optional<TimbreTexts> LoadPieceText(PieceTable& table, const QString& text) {
     const QStringList lines = SplitLines(text);
     std::optional<TimbreTexts> timbre;
@@ -48,7 +62,11 @@ std::optional<TimbreTexts> LoadPieceText(PieceTable& table, const QString& text)
         }
     }
     table.ClearRows(row + 1);
-    table.SetRowCount(static_cast<int>(lines.size()) + 2);
+    // Two empty rows follow the piece, so that the user can go on writing. A text that already
+    // ends in blank lines, as one written from a loaded table does (its last rows are those empty
+    // rows), gets only as many as it lacks: opening and saving a piece again and again, or taking
+    // the table text back unchanged from the editor, leaves it as it was.
+    table.SetRowCount(static_cast<int>(lines.size()) + 2 - TrailingBlankLines(lines, 2));
     return timbre;
 }
 

@@ -26,7 +26,9 @@ QString TimbreLine(const TimbreTexts& texts);
 
 // Replaces the table's data rows by the rows of `text`: "Klangfarbe" lines give the returned
 // timbre (the last one wins), lines beginning with "^" are skipped, and so is a first line
-// beginning with "TA". Afterwards the table has as many rows as the text has lines, plus 2.
+// beginning with "TA". Afterwards the table has as many rows as the text has lines (skipped ones
+// included), plus 2, less the lines at the end that are blank once trimmed (at most 2): a table
+// written as text and loaded again keeps its number of rows.
 std::optional<TimbreTexts> LoadPieceText(PieceTable& table, const QString& text);
 
 // The piece text of the rows from `firstRow` to the last; row 0 is the header line. Cells are cut

@@ -6,6 +6,7 @@
 #include "support/number_text.h"
 #include "support/text_helpers.h"
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -18,7 +19,7 @@ constexpr long double kPi = std::numbers::pi_v<long double>;
 constexpr long double kDegree = 0.017453292519943295769L; // π/180
 // Up to this many factors "^" multiplies one by one, as written; beyond it binary
 // exponentiation keeps huge exponents from hanging the program.
-constexpr long long kMaxSequentialFactors = 65536;
+constexpr unsigned long long kMaxSequentialFactors = 65536;
 
 QString ErrorMessage(const QString& text) {
     return QStringLiteral("Fehler:") + QStringLiteral("Fehler in ") + text;
@@ -38,66 +39,66 @@ long double Checked(long double value) {
     return value;
 }
 
-// Position of the split character for `op`, or -1. Scans from the last character back to the
-// second one; parentheses to the right of a character are counted in `depth`. When no split is
-// found, unbalanced parentheses over the whole text are an error.
-int SplitPoint(const QString& s, QChar op) {
+// The operators in the order they are tried: the loosest-binding first. ":" divides only where
+// a text holds no "/".
+constexpr std::array<char16_t, 7> kOperators = {u'+', u'-', u'*', 0x00B7, u'/', u':', u'^'};
+
+// Where a text would split at each operator: the rightmost occurrence outside parentheses, never
+// the first character (-1 when there is none), and whether the parentheses balance over the
+// whole text. One scan from the last character back to the first serves every operator; a ")"
+// adds one to the depth of the characters left of it, a "(" takes one away. The scan ends at the
+// first "+" it meets: the text splits there whatever else it holds, so the other positions and
+// the balance are not needed (and not known) then.
+struct SplitPoints {
+    std::array<int, kOperators.size()> at;
+    bool balanced = true;
+};
+
+// The place of `c` in kOperators, or -1.
+int OperatorIndex(char16_t c) {
+    switch (c) {
+    case u'+':
+        return 0;
+    case u'-':
+        return 1;
+    case u'*':
+        return 2;
+    case 0x00B7:
+        return 3;
+    case u'/':
+        return 4;
+    case u':':
+        return 5;
+    case u'^':
+        return 6;
+    default:
+        return -1;
+    }
+}
+
+SplitPoints FindSplitPoints(const QString& s) {
+    SplitPoints points;
+    points.at.fill(-1);
     int depth = 0;
-    for (int i = s.size() - 1; i >= 1; --i) {
-        const QChar c = s.at(i);
+    const QChar* const text = s.constData();
+    for (qsizetype i = s.size() - 1; i >= 0; --i) {
+        const char16_t c = text[i].unicode();
         if (c == u')') {
             ++depth;
         } else if (c == u'(') {
             --depth;
-        } else if (c == op && depth == 0) {
-            return i;
+        } else if (depth == 0 && i >= 1) {
+            const int k = OperatorIndex(c);
+            if (k >= 0 && points.at[static_cast<std::size_t>(k)] < 0) {
+                points.at[static_cast<std::size_t>(k)] = static_cast<int>(i);
+                if (k == 0) {
+                    return points;
+                }
+            }
         }
     }
-    if (s.at(0) == u')') {
-        ++depth;
-    } else if (s.at(0) == u'(') {
-        --depth;
-    }
-    if (depth != 0) {
-        Fail();
-    }
-    return -1;
-}
-
-long double PowerBySequence(long double base, long double exponentValue) {
-    const long long n = [&] {
-        try {
-            return RoundHalfEven(exponentValue, QString());
-        } catch (const Error&) {
-            Fail();
-        }
-    }();
-    if (n == 0) {
-        return 1;
-    }
-    const unsigned long long count =
-        n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
-    long double product = 1;
-    if (count <= kMaxSequentialFactors) {
-        for (unsigned long long i = 0; i < count; ++i) {
-            product = Checked(product * base);
-        }
-    } else {
-        try {
-            // |n| = 2^63 does not fit a long long: split off one factor.
-            product = (n == LLONG_MIN) ? Checked(IntPower(base, LLONG_MAX) * base)
-                                       : IntPower(base, n < 0 ? -n : n);
-        } catch (const Error&) {
-            Fail();
-        }
-    }
-    if (n < 0) {
-        if (product == 0) {
-            Fail();
-        }
-        product = Checked(1 / product);
-    }
-    return product;
+    points.balanced = depth == 0;
+    return points;
 }
 
 long double ApplyFunction(const QString& name, long double a) {
@@ -223,30 +224,41 @@ public:
 
 private:
     long double Compute(const QString& s, int depth) {
-        static const QChar kOperators[] = {u'+', u'-', u'*', QChar(0x00B7), u'/', u'^'};
-        for (const QChar op : kOperators) {
-            int p = SplitPoint(s, op);
+        const SplitPoints points = FindSplitPoints(s);
+        for (std::size_t k = 0; k < kOperators.size(); ++k) {
+            const char16_t op = kOperators[k];
+            if (op == u':') {
+                continue; // tried together with "/"
+            }
+            int p = points.at[k];
             if (p < 0 && op == u'/') {
-                p = SplitPoint(s, u':');
+                p = points.at[k + 1];
             }
             if (p < 0) {
+                // Unbalanced parentheses are an error as soon as an operator is missing.
+                if (!points.balanced) {
+                    Fail();
+                }
                 continue;
             }
             const long double left = Value(s.left(p), depth + 1);
             const long double right = Value(s.mid(p + 1), depth + 1);
-            if (op == u'+')
+            switch (op) {
+            case u'+':
                 return Checked(left + right);
-            if (op == u'-')
+            case u'-':
                 return Checked(left - right);
-            if (op == u'*' || op == QChar(0x00B7))
+            case u'*':
+            case 0x00B7:
                 return Checked(left * right);
-            if (op == u'/') {
+            case u'/':
                 if (right == 0) {
                     Fail();
                 }
                 return Checked(left / right);
+            default:
+                return RaisedTo(left, right);
             }
-            return PowerBySequence(left, right);
         }
         if (IsTwoLetterFunction(s)) {
             return ApplyFunction(s.left(2), Value(s.mid(2), depth + 1));
@@ -277,7 +289,75 @@ private:
         return *number;
     }
 
+    // "^": the base multiplied by itself as many times as the exponent rounds to (halves to
+    // even), the reciprocal for a negative count, 1 for none.
+    long double RaisedTo(long double base, long double exponentValue) {
+        const long long n = [&] {
+            try {
+                return RoundHalfEven(exponentValue, QString());
+            } catch (const Error&) {
+                Fail();
+            }
+        }();
+        if (n == 0) {
+            return 1;
+        }
+        const unsigned long long count =
+            n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+        long double product = 1;
+        if (count <= kMaxSequentialFactors) {
+            product = SequentialProduct(base, count);
+        } else {
+            try {
+                // |n| = 2^63 does not fit a long long: split off one factor.
+                product = (n == LLONG_MIN) ? Checked(IntPower(base, LLONG_MAX) * base)
+                                           : IntPower(base, n < 0 ? -n : n);
+            } catch (const Error&) {
+                Fail();
+            }
+        }
+        if (n < 0) {
+            if (product == 0) {
+                Fail();
+            }
+            product = Checked(1 / product);
+        }
+        return product;
+    }
+
+    // 1 multiplied by `base` `count` times, one factor after the other and each product rounded,
+    // so that the value is that of the written-out product. Every multiplication is taken from
+    // the expression's budget. Once the product no longer changes (a base of 1, or a subnormal so
+    // small that a base below 1 rounds it back to itself), only changes its sign (a base of -1)
+    // or has become zero, the remaining factors are counted instead of multiplied: the same
+    // multiplication always gives the same result.
+    long double SequentialProduct(long double base, unsigned long long count) {
+        long double product = 1;
+        for (unsigned long long i = 0; i < count; ++i) {
+            if (m_factorsLeft == 0) {
+                Fail();
+            }
+            --m_factorsLeft;
+            const long double next = Checked(product * base);
+            const unsigned long long remaining = count - i - 1;
+            if (next == 0) {
+                // Each further factor keeps the zero and flips its sign when it is negative.
+                const bool flips = std::signbit(base) && remaining % 2 == 1;
+                return std::signbit(next) != flips ? -0.0L : 0.0L;
+            }
+            if (next == product) {
+                return next;
+            }
+            if (next == -product) {
+                return remaining % 2 == 0 ? next : product;
+            }
+            product = next;
+        }
+        return product;
+    }
+
     long double m_x;
+    long long m_factorsLeft = kMaxPowerFactors;
 };
 
 } // namespace

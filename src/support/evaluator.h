@@ -15,6 +15,13 @@ namespace zk {
 inline constexpr int kMaxExpressionLength = 4000;
 inline constexpr int kMaxExpressionDepth = 400;
 
+// The most multiplications the powers ("^") of one expression may carry out factor by factor:
+// eight powers of 65 536 factors, a few milliseconds of work. An expression that needs more
+// reports a MathError instead of keeping the program busy. A power whose product settles (a base
+// of 0, 1 or -1) stops counting once it has; one of more than 65 536 factors is computed by
+// repeated squaring and costs nothing from this budget.
+inline constexpr long long kMaxPowerFactors = 8 * 65536;
+
 // Value of `text` with the variable "x" bound to `x`. Throws MathError "Fehler:Fehler in <text>"
 // naming the whole expression (blanks removed, "0" put before a leading minus).
 long double EvaluateWithX(const QString& text, long double x);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <locale.h>
+#include <vector>
 
 namespace zk {
 
@@ -141,17 +142,11 @@ QString ConversionMessage(const QString& text) {
     return QStringLiteral("\"%1\" ist keine gültige Zahl.").arg(text);
 }
 
-} // namespace
-
-QChar DecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    return point.isEmpty() ? QChar(u'.') : point.at(0);
-}
-
-std::optional<long double> LocaleTextToNumber(const QString& text) {
-    const QChar separator = DecimalSeparator();
-    QByteArray ascii;
-    ascii.reserve(text.size());
+// The locale's strict conversion of `text` (see LocaleTextToNumber), with the separator given
+// and a buffer that a caller reading many numbers can reuse.
+std::optional<long double> ReadLocaleNumber(QStringView text, QChar separator, QByteArray& ascii) {
+    ascii.resize(0); // keeps its capacity for the next number
+    ascii.reserve(text.size() + 1);
     qsizetype i = 0;
     const qsizetype size = text.size();
     if (i < size && (text.at(i) == u'+' || text.at(i) == u'-')) {
@@ -201,34 +196,38 @@ std::optional<long double> LocaleTextToNumber(const QString& text) {
     return value;
 }
 
-long double TextToNumber(const QString& original) {
-    const QChar separator = DecimalSeparator();
-    QString text = original;
-    // 1. Skip everything before the first sign or digit.
+// The lenient cleaning of a typed number: what is left is a sign or a digit followed by digits,
+// "E"s and at most one decimal separator, or "0" when nothing is left.
+QString CleanNumberText(const QString& original, QChar separator) {
+    // Skip everything before the first sign or digit.
     qsizetype start = 0;
-    while (start < text.size() && text.at(start) != u'+' && text.at(start) != u'-' &&
-           !IsDigit(text.at(start))) {
+    while (start < original.size() && original.at(start) != u'+' && original.at(start) != u'-' &&
+           !IsDigit(original.at(start))) {
         ++start;
     }
-    text = text.mid(start);
-    // 2. "- 12" and "-   12" read as -12.
-    while (text.size() >= 2 && (text.at(0) == u'+' || text.at(0) == u'-') && text.at(1) == u' ') {
-        text.remove(1, 1);
+    QString text = original.mid(start);
+    // "- 12" and "-   12" read as -12: the blanks right after a sign go, all at once.
+    if (!text.isEmpty() && (text.at(0) == u'+' || text.at(0) == u'-')) {
+        qsizetype blanks = 0;
+        while (1 + blanks < text.size() && text.at(1 + blanks) == u' ') {
+            ++blanks;
+        }
+        text.remove(1, blanks);
     }
-    // 3. Two blanks in a row end the number.
+    // Two blanks in a row end the number.
     const qsizetype pair = text.indexOf(QStringLiteral("  "));
     if (pair >= 0) {
         text.truncate(pair);
     }
-    // 4. Single blanks group digits: "1 234".
+    // Single blanks group digits: "1 234".
     text.remove(u' ');
-    // 5. The first occurrence of the other separator counts as the decimal separator.
+    // The first occurrence of the other separator counts as the decimal separator.
     const QChar other = separator == u'.' ? QChar(u',') : QChar(u'.');
     const qsizetype otherPos = text.indexOf(other);
     if (otherPos >= 0) {
         text[otherPos] = separator;
     }
-    // 6. A second decimal separator ends the number.
+    // A second decimal separator ends the number.
     const qsizetype firstSep = text.indexOf(separator);
     if (firstSep >= 0) {
         const qsizetype secondSep = text.indexOf(separator, firstSep + 1);
@@ -236,7 +235,7 @@ long double TextToNumber(const QString& original) {
             text.truncate(secondSep);
         }
     }
-    // 7. The first character and the run of digits, "E" and separators after it.
+    // The first character and the run of digits, "E" and separators after it.
     if (!text.isEmpty()) {
         qsizetype end = 1;
         while (end < text.size() &&
@@ -248,32 +247,112 @@ long double TextToNumber(const QString& original) {
     if (text.isEmpty()) {
         text = QStringLiteral("0");
     }
-    // 8. A decimal exponent after a digit 1..9; the exponent has lost any sign in step 7.
-    const qsizetype e = text.indexOf(u'E');
-    if (e >= 1 && text.at(e - 1) >= u'1' && text.at(e - 1) <= u'9') {
-        const long double mantissa = TextToNumber(text.left(e));
-        const long double scale = Power(10, TextToInt(text.mid(e + 1)));
-        return CheckedResult(mantissa * scale, QStringLiteral("Potenzieren"));
+    return text;
+}
+
+// `value` rounded to the nearest int, halves to the even neighbour; nothing beyond the signed
+// 32-bit range.
+std::optional<int> RoundedInt(long double value) {
+    const long double rounded = std::nearbyint(value);
+    if (rounded > 2147483647.0L || rounded < -2147483648.0L) {
+        return std::nullopt;
     }
-    // 9. The locale's conversion.
-    if (text == u"+" || text == u"-") {
-        return 0;
+    return static_cast<int>(rounded);
+}
+
+RangeError OutOfIntRange(const QString& text) {
+    return RangeError(
+        QStringLiteral("\"%1\" liegt außerhalb des Bereichs ganzer Zahlen.").arg(text));
+}
+
+// The value of a cleaned number text. A capital "E" after a digit 1..9 ("3E2") multiplies the
+// number before it by ten to the power of the number after it, and that exponent is read by the
+// same rules: the "E"s and separators it begins with are skipped, and its own first "E" after a
+// digit 1..9 gives it a decimal exponent in turn, so "1E2E1" is 1·10^(2·10^1). The exponent never
+// has a sign, since cleaning stops at one. Any other text, "10E2" among them, goes to the locale's
+// conversion whole.
+//
+// Every level's exponent text is a tail of the cleaned text, so the levels are found in one pass
+// from left to right and their values combined from right to left: linear in the length of the
+// text, however many levels it holds. Errors come in the order the levels meet them: an
+// unreadable number before the text after it, the exponents from the innermost outwards.
+long double ReadCleanNumber(const QString& original, const QString& text, QChar separator) {
+    struct Level {
+        long double mantissa = 0;
+        qsizetype exponentStart = 0; // the exponent's text, as written after the "E"
+    };
+    std::vector<Level> levels;
+    QByteArray ascii;
+    const qsizetype size = text.size();
+    qsizetype begin = 0; // this level's number is text[begin, size)
+    bool emptyExponent = false;
+    for (;;) {
+        const qsizetype e = text.indexOf(u'E', begin);
+        if (e <= begin || text.at(e - 1) < u'1' || text.at(e - 1) > u'9') {
+            break;
+        }
+        const QStringView mantissa = QStringView(text).sliced(begin, e - begin);
+        const std::optional<long double> value = ReadLocaleNumber(mantissa, separator, ascii);
+        if (!value) {
+            throw ConversionError(ConversionMessage(mantissa.toString()));
+        }
+        levels.push_back(Level{*value, e + 1});
+        begin = e + 1;
+        while (begin < size && (text.at(begin) == u'E' || text.at(begin) == separator)) {
+            ++begin;
+        }
+        if (begin == size) {
+            emptyExponent = true; // nothing left of the exponent: it reads as 0
+            break;
+        }
     }
-    const auto value = LocaleTextToNumber(text);
-    if (!value) {
-        throw ConversionError(ConversionMessage(original));
+    long double value = 0;
+    if (!emptyExponent) {
+        const QStringView last = QStringView(text).sliced(begin);
+        if (last != u"+" && last != u"-") {
+            const std::optional<long double> read = ReadLocaleNumber(last, separator, ascii);
+            if (!read) {
+                throw ConversionError(ConversionMessage(
+                    levels.empty() ? original : text.mid(levels.back().exponentStart)));
+            }
+            value = *read;
+        }
     }
-    return *value;
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
+        const std::optional<int> exponent = RoundedInt(value);
+        if (!exponent) {
+            throw OutOfIntRange(text.mid(level->exponentStart));
+        }
+        const long double scale = Power(10, *exponent);
+        value = CheckedResult(level->mantissa * scale, QStringLiteral("Potenzieren"));
+    }
+    return value;
+}
+
+} // namespace
+
+QChar DecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.isEmpty() ? QChar(u'.') : point.at(0);
+}
+
+std::optional<long double> LocaleTextToNumber(const QString& text) {
+    QByteArray ascii;
+    return ReadLocaleNumber(text, DecimalSeparator(), ascii);
+}
+
+long double TextToNumber(const QString& original) {
+    const QChar separator = DecimalSeparator();
+    const QString text = CleanNumberText(original, separator);
+    return ReadCleanNumber(original, text, separator);
 }
 
 int TextToInt(const QString& text) {
-    const long double value = TextToNumber(text);
-    const long double rounded = std::nearbyint(value);
-    if (rounded > 2147483647.0L || rounded < -2147483648.0L) {
-        throw RangeError(
-            QStringLiteral("\"%1\" liegt außerhalb des Bereichs ganzer Zahlen.").arg(text));
+    const std::optional<int> value = RoundedInt(TextToNumber(text));
+    if (!value) {
+        throw OutOfIntRange(text);
     }
-    return static_cast<int>(rounded);
+    return *value;
 }
 
 long double NumberField(const QString& text, int n) {

@@ -2,6 +2,8 @@
 
 #include "random_text.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 namespace zk {
@@ -81,6 +83,34 @@ TEST(TonartCheck, AdviceThen25LinesInFixedOrder) {
     TonartScale other;
     EXPECT_EQ(TonartCheck(QStringLiteral("cc:99:99:99:99:99"), other).split(u'\r').at(5),
               QStringLiteral("987 654 321 c")); // digits grouped, padded to 12
+}
+
+// A chord cell can hold a very long text. Only its first eight slots count, and they are read
+// once for all 25 trial keys.
+TEST(KeyScores, LongChordTexts) {
+    struct Case {
+        const char* what;
+        QString chord;
+        const char* same; // a short chord with the same scores, if any
+    };
+    const Case cases[] = {
+        {"text after the eighth slot", QStringLiteral("dfac1") + QString(100000, u'x'), "dfac1"},
+        {"blanks between the tones", QStringLiteral("d f") + QString(100000, u' ') + u'a', "dfa"},
+        {"a tone with a long tail of modifiers",
+         u'd' + QStringLiteral("+-',()").repeated(100000 / 6) + QStringLiteral("fac1"), nullptr},
+    };
+    for (const Case& c : cases) {
+        TonartScale scale;
+        QElapsedTimer timer;
+        timer.start();
+        const auto scores = KeyScores(c.chord, scale);
+        // 15 ms on an idle machine for the modifiers; generous for a loaded one and for the
+        // sanitizer build.
+        EXPECT_LT(timer.elapsed(), 250) << c.what;
+        if (c.same != nullptr) {
+            EXPECT_EQ(scores, KeyScores(QString::fromUtf8(c.same), scale)) << c.what;
+        }
+    }
 }
 
 // Any text, however odd, gives 25 lines and ends.

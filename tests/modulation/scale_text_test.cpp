@@ -3,6 +3,7 @@
 #include "common/qt_printers.h"
 #include "common/scripted_dialogs.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -115,6 +116,43 @@ TEST(ParseScale, ShortTextGivesEmptyTones) {
     const auto tones = ParseScale(Mode::Major, u"c d Dur"_qs, dialogs);
     ASSERT_TRUE(tones.has_value());
     EXPECT_EQ(*tones, (ScaleTones{u"c"_qs, u"d"_qs, u"Dur"_qs, {}, {}, {}, {}}));
+}
+
+// Scale texts pasted or typed at any length are read in one pass: the seven tones, however far
+// apart or however long, and their alterations.
+TEST(ParseScale, LongTexts) {
+    const QString longTone(100000, u'c');
+    struct Case {
+        const char* what;
+        QString text;
+        ScaleTones tones;
+    };
+    const Case cases[] = {
+        {"tones far apart",
+         u'c' + QString(100000, u' ') + QStringLiteral("d e f g a h c  Dur"),
+         {u"c"_qs, u"d"_qs, u"e"_qs, u"f"_qs, u"g"_qs, u"a"_qs, u"h"_qs}},
+        {"one very long tone",
+         longTone + QStringLiteral(" d e f g a h c  Dur"),
+         {longTone, u"d"_qs, u"e"_qs, u"f"_qs, u"g"_qs, u"a"_qs, u"h"_qs}},
+        {"many tones",
+         QStringLiteral("c d ").repeated(25000) + QStringLiteral("Dur"),
+         {u"c"_qs, u"d"_qs, u"c"_qs, u"d"_qs, u"c"_qs, u"d"_qs, u"c"_qs}},
+    };
+    for (const Case& c : cases) {
+        test::ScriptedDialogs dialogs;
+        QElapsedTimer timer;
+        timer.start();
+        const auto tones = ParseScale(Mode::Major, c.text, dialogs);
+        ASSERT_TRUE(tones.has_value()) << c.what;
+        QString altered;
+        for (const QString& tone : *tones) {
+            altered += AlterTone(AlterTone(tone, kSharpen), kCommaUp);
+        }
+        // A millisecond or two on an idle machine; generous for a loaded one and the sanitizer.
+        EXPECT_LT(timer.elapsed(), 250) << c.what;
+        EXPECT_EQ(*tones, c.tones) << c.what;
+        EXPECT_TRUE(altered.startsWith(c.tones[0] + QStringLiteral("is+(Dd)"))) << c.what;
+    }
 }
 
 // Semitones above c of a German note name: "fis" 6, "es" 3, "b" 10, "ces" 11 (mod 12).

@@ -1,3 +1,4 @@
+#include "common/piece_rows.h"
 #include "piece/piece_file.h"
 #include "piece/piece_table.h"
 #include "support/errors.h"
@@ -70,6 +71,52 @@ TEST(PieceFile, OpenRestoresTableAndTimbre) {
     utf8.close();
     OpenPieceFile(utf8.fileName(), opened);
     EXPECT_EQ(opened.Cell(3, 1), QStringLiteral("Übung"));
+}
+
+TEST(PieceFile, OpeningAndSavingAgainLeavesTheFileAsItWas) {
+    // A piece file as the program writes it: the timbre line and eight rows of 51 characters
+    // or more, the last two empty.
+    const auto saved = [](const char* key, const char* duration, const char* chord) {
+        return QString::fromUtf8(key).leftJustified(5) +
+               QString::fromUtf8(duration).leftJustified(5) +
+               QString::fromUtf8(chord).leftJustified(16) + QString(25, u' ') +
+               QStringLiteral("\r\n");
+    };
+    const QString written = QStringLiteral("Klangfarbe 75 50 30 15 10 5\r\n") +
+                            saved("c", "8", "ce1gc") + saved("f", "8", "fac1") + saved("", "", "") +
+                            saved("g", "8", "ghd1") + saved("", "4", "") +
+                            saved("c", "16", "ce1gc.") + saved("", "", "") + saved("", "", "");
+    // The same piece typed elsewhere, without the empty rows at the end; and one with a comment
+    // row at the end and a chord too long for its field.
+    const QString typed = QStringLiteral("Klangfarbe 100 0 0 0 0 0\n") +
+                          test::Row("c", "8", "ce1gc") + test::Row("g", "8", "ghd1");
+    const QString commented = QStringLiteral("Klangfarbe 75 50 30 15 10 5\r\n") +
+                              test::Row("d", "8", "c1c2e2*g2c3e3g3c4x") + QString(26, u' ') +
+                              QStringLiteral("Ende\r\n");
+    for (const QString& start : {written, typed, commented}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("stueck.txt"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(start.toLatin1());
+        file.close();
+        QList<QByteArray> files;
+        for (int cycle = 0; cycle < 4; ++cycle) {
+            PieceTable table;
+            const auto timbre = OpenPieceFile(path, table);
+            ASSERT_TRUE(timbre.has_value());
+            SavePieceFile(path, table, *timbre);
+            files.append(Bytes(path));
+        }
+        // The first save may add the two empty rows a piece ends with; after it nothing changes.
+        for (int cycle = 1; cycle < files.size(); ++cycle) {
+            EXPECT_EQ(files[cycle], files[0]) << cycle << "\n" << start.toStdString();
+        }
+        EXPECT_LE(files[0].count("\r\n"), start.count(u'\n') + 2);
+        if (start == written) {
+            EXPECT_EQ(files[0], start.toLatin1()); // already in the saved form: unchanged
+        }
+    }
 }
 
 TEST(PieceFile, FailuresLeaveTableAndFileAsTheyWere) {

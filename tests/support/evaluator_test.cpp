@@ -1,12 +1,15 @@
 #include "common/locale_guard.h"
 #include "support/errors.h"
 #include "support/evaluator.h"
+#include "support/fractions.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace zk {
@@ -156,6 +159,143 @@ TEST(Evaluate, VariableX) {
     EXPECT_EQ(EvaluateWithX(QStringLiteral("x*2+1"), 3), 7.0L);
     EXPECT_EQ(EvaluateWithX(QStringLiteral("lgx"), 100), 2.0L);
     EXPECT_THROW(Evaluate(QStringLiteral("X")), MathError);
+}
+
+// The product of `count` factors written out: each multiplication rounded in turn.
+long double WrittenOutProduct(long double base, int count) {
+    long double product = 1;
+    for (int i = 0; i < count; ++i) {
+        product *= base;
+    }
+    return product;
+}
+
+bool SameBits(long double a, long double b) {
+    return a == b && std::signbit(a) == std::signbit(b);
+}
+
+struct PowerCase {
+    const char* text;
+    long double base;
+    int count;
+};
+
+// Powers up to 65 536 factors keep the value of the product written out, rounding and all;
+// repeated squaring would round differently for most inexact bases.
+const PowerCase kPowers[] = {
+    {"1.1^1000", 1.1L, 1000},         // inexact base, growing product
+    {"1.0001^65536", 1.0001L, 65536}, // the longest product multiplied factor by factor
+    {"0.7^3000", 0.7L, 3000},         // shrinking product
+    {"(0-1.01)^777", -1.01L, 777},    // negative base, odd count
+    {"0.5^20000", 0.5L, 20000},       // sinks below the subnormals to zero
+    {"(0-0.5)^16447", -0.5L, 16447},  // and to a negative zero
+    {"0.8^60000", 0.8L, 60000},       // settles on a subnormal that 0.8 rounds back to
+    {"1^65536", 1, 65536},            //
+    {"(0-1)^65535", -1, 65535},       //
+    {"((0-0)*(0-1))^3", -0.0L, 3},    // a negative zero stays one for an odd count
+    {"3^40", 3, 40},                  // exact: 3^40 fits the 64-bit mantissa
+    {"(10/9)^100*(9/10)^100", 0, 0},  // checked below as a product of two powers
+};
+
+TEST(Evaluate, PowersKeepTheWrittenOutProduct) {
+    test::LocaleGuard english(test::English());
+    int differsFromSquaring = 0;
+    for (const PowerCase& c : kPowers) {
+        const long double value = Evaluate(QString::fromUtf8(c.text));
+        if (c.count == 0) {
+            const long double expected =
+                WrittenOutProduct(10.0L / 9, 100) * WrittenOutProduct(9.0L / 10, 100);
+            EXPECT_TRUE(SameBits(value, expected)) << c.text;
+            continue;
+        }
+        const long double expected = WrittenOutProduct(c.base, c.count);
+        EXPECT_TRUE(SameBits(value, expected)) << c.text << ": " << static_cast<double>(value)
+                                               << " vs " << static_cast<double>(expected);
+        differsFromSquaring += IntPower(c.base, c.count) != expected;
+    }
+    // The table holds products that repeated squaring would change.
+    EXPECT_GE(differsFromSquaring, 3);
+}
+
+// "+"-separated powers, in groups of sixteen so that the split depth stays small.
+QString PowerTerms(const QString& term, int count) {
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        text += (i == 0        ? QString()
+                 : i % 16 == 0 ? QStringLiteral(")+(")
+                               : QStringLiteral("+")) +
+                term;
+    }
+    return u'(' + text + u')';
+}
+
+TEST(Evaluate, PowersShareABudgetOfMultiplicationsPerExpression) {
+    test::LocaleGuard english(test::English());
+    const int fullPowers = static_cast<int>(kMaxPowerFactors / 65536);
+    // As many powers of 65 536 inexact factors as the budget holds: the exact written-out sum.
+    const QString within = PowerTerms(QStringLiteral("1.0001^65536"), fullPowers);
+    long double sum = 0;
+    for (int i = 0; i < fullPowers; ++i) {
+        sum += WrittenOutProduct(1.0001L, 65536);
+    }
+    EXPECT_TRUE(SameBits(Evaluate(within), sum));
+    // One more factor is refused, and the message names the whole expression.
+    const QString beyond = within + QStringLiteral("+1.0001^1");
+    try {
+        Evaluate(beyond);
+        ADD_FAILURE() << "no error for " << beyond.size() << " characters";
+    } catch (const MathError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Fehler:Fehler in ") + beyond);
+    }
+    EXPECT_EQ(EvaluateOrZero(beyond), 0.0L);
+    // Every expression has its own budget.
+    EXPECT_TRUE(SameBits(Evaluate(within), sum));
+    // Products that settle stop counting: a hundred powers of 1, -1 and 0 cost next to nothing,
+    // and so do powers beyond 65 536 factors, which are computed by repeated squaring.
+    EXPECT_EQ(Evaluate(PowerTerms(QStringLiteral("1^65536"), 100)), 100.0L);
+    EXPECT_EQ(Evaluate(PowerTerms(QStringLiteral("(0-1)^65535"), 100)), -100.0L);
+    EXPECT_EQ(Evaluate(PowerTerms(QStringLiteral("0^65536"), 100)), 0.0L);
+    EXPECT_NEAR(static_cast<double>(Evaluate(PowerTerms(QStringLiteral("1.0000001^70000"), 100))),
+                static_cast<double>(100 * IntPower(1.0000001L, 70000)), 1e-12);
+}
+
+// The costliest expressions within the length limit: every one is answered quickly.
+TEST(Evaluate, TheLengthLimitBoundsTheWorkOfEveryExpression) {
+    test::LocaleGuard english(test::English());
+    const int depth = kMaxExpressionDepth - 1;
+    const QString longNumber = u'1' + QString(kMaxExpressionLength - 2 * depth - 1, u'0');
+    const QString powers = PowerTerms(QStringLiteral("1.1^65536"), 384);
+    const QString somePowers = PowerTerms(QStringLiteral("1.1^65536"), 9);
+    const std::pair<const char*, QString> cases[] = {
+        {"powers beyond the budget", powers},
+        {"powers inside deep parentheses",
+         QString(380, u'(') + somePowers + u'+' +
+             QString(kMaxExpressionLength - 2 * 380 - somePowers.size() - 1, u'1') +
+             QString(380, u')')},
+        {"parentheses nested to the depth limit",
+         QString(depth, u'(') + longNumber + QString(depth, u')')},
+        {"an error at the bottom of deep parentheses",
+         QString(depth, u'(') + longNumber.chopped(2) + QStringLiteral("/0") +
+             QString(depth, u')')},
+        {"a chain of functions", QString(depth, u'a').replace(u"a"_qs, u"abs"_qs) + u'2'},
+        {"a chain of powers after a long number",
+         longNumber + QString(depth, u'^').replace(u"^"_qs, u"^1"_qs)},
+        {"a sum too deep to split", QStringLiteral("1+").repeated(1999) + u'1'},
+    };
+    for (const auto& [what, text] : cases) {
+        ASSERT_LE(text.size(), kMaxExpressionLength) << what;
+        qint64 fastest = std::numeric_limits<qint64>::max();
+        for (int run = 0; run < 3; ++run) {
+            QElapsedTimer timer;
+            timer.start();
+            EvaluateOrZero(text);
+            fastest = std::min(fastest, timer.elapsed());
+        }
+        // At most 8 ms on an idle machine and 50 ms in the sanitizer build; the bound leaves room
+        // for a loaded machine. The powers took 150 ms when they were not bounded.
+        EXPECT_LT(fastest, 200) << what;
+    }
+    EXPECT_THROW(Evaluate(powers), MathError);
 }
 
 TEST(Evaluate, HugeExponentsDoNotHang) {

@@ -2,9 +2,13 @@
 #include "support/errors.h"
 #include "support/number_text.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace zk {
 namespace {
@@ -82,6 +86,96 @@ TEST(TextToNumber, UnreadableTextsRaiseAConversionErrorNamingTheText) {
         }
     }
     EXPECT_THROW(TextToNumber(QStringLiteral("9E9999")), MathError); // decimal exponent overflow
+}
+
+// `unit` repeated after `head` until the text has `length` characters, then `tail`.
+QString Repeated(const QString& head, const QString& unit, int length, const QString& tail = {}) {
+    QString text = head;
+    while (text.size() + tail.size() < length) {
+        text += unit;
+    }
+    text.truncate(length - tail.size());
+    return text + tail;
+}
+
+// A text of the given length, what it reads as at 100 000 characters, or the error it raises
+// there and the text that error quotes.
+struct LongText {
+    const char* what;
+    std::function<QString(int)> make;
+    std::optional<long double> value;
+    std::function<QString(const QString&)> quoted;
+};
+
+const LongText kLongTexts[] = {
+    {"a chain of decimal exponents: 1·10^(1·10^(…))",
+     [](int n) { return Repeated(u"1"_qs, u"E1"_qs, n, u"E11"_qs); }, std::nullopt,
+     [](const QString&) { return u"1E11"_qs; }}, // the exponent 1E11 is no 32-bit number
+    {"exponents that begin with further E's", [](int n) { return Repeated(u"5"_qs, u"EE1"_qs, n); },
+     std::nullopt, [](const QString&) { return u"E1EE1EE1"_qs; }},
+    {"a negative mantissa before the chain",
+     [](int n) { return Repeated(u"-71"_qs, u"E1"_qs, n, u"E11"_qs); }, std::nullopt,
+     [](const QString&) { return u"1E11"_qs; }},
+    {"a mantissa beyond the extended range before the chain: reported first",
+     [](int n) { return Repeated(QString(4999, u'9'), u"E1"_qs, n, u"E11"_qs); }, std::nullopt,
+     [](const QString&) { return QString(4999, u'9'); }},
+    {"blanks between the sign and the digits",
+     [](int n) { return Repeated(u"-"_qs, u" "_qs, n, u"5"_qs); }, -5, nullptr},
+    {"only E's after the first digit: the exponent reads as 0",
+     [](int n) { return Repeated(u"9"_qs, u"E"_qs, n); }, 9, nullptr},
+    {"E's, then the exponent", [](int n) { return Repeated(u"1"_qs, u"E"_qs, n, u"2"_qs); }, 100,
+     nullptr},
+    {"an exponent of zeros", [](int n) { return Repeated(u"1E"_qs, u"0"_qs, n); }, 1, nullptr},
+    {"a fraction with a long tail of zeros", [](int n) { return Repeated(u"0,5"_qs, u"0"_qs, n); },
+     0.5L, nullptr},
+    {"digits beyond the extended range", [](int n) { return Repeated(u"3"_qs, u"0"_qs, n); },
+     std::nullopt, [](const QString& text) { return text; }},
+    {"a zero before each later E: the exponent text is no number",
+     [](int n) { return Repeated(u"1"_qs, u"E0"_qs, n); }, std::nullopt,
+     [](const QString& text) { return text.mid(2); }},
+    {"digits grouped by single blanks", [](int n) { return Repeated({}, u"1 "_qs, n); },
+     std::nullopt, [](const QString& text) { return text; }},
+    {"two blanks end the number before a long tail",
+     [](int n) { return Repeated(u"7E1E1  "_qs, u"1E1"_qs, n); }, 7e10L, nullptr},
+};
+
+// The fastest of five readings, in milliseconds; the reading itself may raise.
+double ReadingTime(const QString& text) {
+    double best = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            TextToNumber(text);
+        } catch (const Error&) {
+        }
+        best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+TEST(TextToNumber, LongTextsReadInLinearTimeWithTheirValues) {
+    test::LocaleGuard german(test::German());
+    for (const LongText& c : kLongTexts) {
+        const QString text = c.make(100000);
+        ASSERT_EQ(text.size(), 100000) << c.what;
+        try {
+            const long double value = TextToNumber(text);
+            ASSERT_TRUE(c.value.has_value()) << c.what << " gave " << static_cast<double>(value);
+            EXPECT_EQ(value, *c.value) << c.what;
+        } catch (const Error& error) {
+            ASSERT_FALSE(c.value.has_value()) << c.what << ": " << error.what();
+            const QString quoted = QStringLiteral("\"%1\"").arg(c.quoted(text));
+            EXPECT_TRUE(error.message().startsWith(quoted)) << c.what << ": " << error.what();
+        }
+        // Generous bounds for a loaded machine and the sanitizer build: a reader that works
+        // once per character takes well under a millisecond per 10 000; one that copies the
+        // rest of the text per exponent or per blank takes seconds, or runs out of stack.
+        const double quarter = ReadingTime(c.make(25000));
+        const double full = ReadingTime(text);
+        EXPECT_LT(full, 250) << c.what;
+        EXPECT_LT(full, 8 * quarter + 10) << c.what << ": " << quarter << " ms for a quarter";
+    }
 }
 
 TEST(TextToInt, RoundsHalvesToEvenAndChecksTheRange) {
