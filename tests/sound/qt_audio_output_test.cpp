@@ -8,8 +8,10 @@
 #include "sound/wav_format.h"
 #include "sound_test_helpers.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -19,6 +21,7 @@
 #include <iomanip>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 namespace zk {
@@ -255,6 +258,174 @@ TEST(QtAudioOutput, OtherWavFormatsArePlayedAtTheirOwnRateAndChannels) {
         std::count(recording.samples.begin(), recording.samples.end(), std::int16_t{64 * 256});
     // Both channels for a quarter second at 44100 Hz, not an eighth of a second of noise.
     EXPECT_EQ(loud, 2 * 2 * (22050 / 4));
+}
+
+// Where the wait hook calls Stop(): while the image is still being written, while the last part
+// of it waits in the stream, or while Drain waits for its end.
+enum class StopPhase { Writing, Lead, Drain };
+
+struct StopCase {
+    const char* name;
+    int dauer;
+    StopPhase phase;
+    int afterMs; // how long the sound plays before the hook stops it
+};
+
+std::ostream& operator<<(std::ostream& out, const StopCase& c) {
+    return out << c.name;
+}
+
+class StopFromTheWaitHook : public ::testing::TestWithParam<StopCase> {};
+
+// The waiting call returns right after the hook, the sound ends at once, nothing touches the
+// stopped stream, and the next chord opens the stream again and is heard whole.
+TEST_P(StopFromTheWaitHook, CutsTheSoundAndReturnsAtOnce) {
+    REQUIRE_SOUND_SERVER();
+    REQUIRE_RECORDER(recorder);
+    const StopCase& c = GetParam();
+    const QByteArray image = ChordWavImage(c.dauer, test::Chord({264, 330, 396}), kOrgan);
+    const QByteArray after = ChordWavImage(8, test::Chord({297, 371.25}), kOrgan);
+    SteadyClock::time_point stopped;
+    SteadyClock::time_point returned;
+    int callsAfterStop = 0;
+    const Recording recording = Record(*recorder, [&](QtAudioOutput& output) {
+        const auto start = SteadyClock::now();
+        const auto hook = [&] {
+            if (stopped != SteadyClock::time_point{}) {
+                ++callsAfterStop;
+            } else if (MsBetween(start, SteadyClock::now()) >= c.afterMs) {
+                stopped = SteadyClock::now();
+                output.Stop();
+            }
+        };
+        if (c.phase != StopPhase::Drain) {
+            output.SetWaitHook(hook);
+        }
+        output.PlayImage(image);
+        if (c.phase == StopPhase::Drain) {
+            output.SetWaitHook(hook);
+            output.Drain();
+        }
+        returned = SteadyClock::now();
+        output.SetWaitHook({});
+        QThread::msleep(300);
+        output.PlayImage(after);
+    });
+    ASSERT_NE(stopped, SteadyClock::time_point{}) << "the hook never ran";
+    const double returnMs = MsBetween(stopped, returned);
+    EXPECT_LT(returnMs, 10.0) << "the waiting call went on after Stop";
+    EXPECT_EQ(callsAfterStop, 0);
+
+    // The last frame of the first sound, looked for up to the pause before the second.
+    const auto pauseEnd = stopped + std::chrono::milliseconds(250);
+    qsizetype last = -1;
+    for (qsizetype f = 0; f < recording.Frames() && recording.TimeOfFrame(f) < pauseEnd; ++f) {
+        if (recording.samples[2 * f] != 0) {
+            last = f;
+        }
+    }
+    ASSERT_GE(last, 0) << "nothing heard before the stop";
+    const double endMs = MsBetween(stopped, recording.TimeOfFrame(static_cast<double>(last)));
+    std::cout << std::fixed << std::setprecision(1) << c.name << ": returned " << returnMs
+              << " ms and the sound ended " << endMs << " ms after Stop\n";
+    EXPECT_LT(endMs, 50.0) << "the sound went on after Stop";
+    EXPECT_GT(endMs, -50.0) << "the sound ended well before Stop";
+    const std::vector<qsizetype> heard = Locate(recording.samples, {after});
+    EXPECT_GE(heard[0], 0) << "the chord after the stop is not heard whole";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    QtAudioOutput, StopFromTheWaitHook,
+    ::testing::Values(
+        // Three seconds: most of it is still to be written when the hook stops it.
+        StopCase{"WhileWriting", 300, StopPhase::Writing, 400},
+        // 150 ms fit into the stream at once; PlayImage waits until 70 ms are left.
+        StopCase{"WhileWaitingForTheLead", 15, StopPhase::Lead, 60},
+        StopCase{"WhileDraining", 30, StopPhase::Drain, 20}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+
+// With a hook, the waiting calls run it instead of the pending events; without one (or after an
+// empty one is set) the events run while the sound is queued.
+TEST(QtAudioOutput, TheWaitHookTakesThePlaceOfTheEventLoop) {
+    REQUIRE_SOUND_SERVER();
+    const QByteArray image = ChordWavImage(30, test::Chord({264, 330}), kOrgan);
+    struct Row {
+        const char* name;
+        bool setHook;
+        bool clearHook;
+        bool eventsRun; // a timer due at once fires while PlayImage waits
+    };
+    const Row rows[] = {
+        {"no hook", false, false, true},
+        {"a hook", true, false, false},
+        // An empty hook brings back the default.
+        {"a hook, then none", true, true, true},
+    };
+    QtAudioOutput output;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        int hookCalls = 0;
+        if (row.setHook) {
+            output.SetWaitHook([&] { ++hookCalls; });
+        }
+        if (row.clearHook) {
+            output.SetWaitHook({});
+        }
+        bool fired = false;
+        QTimer::singleShot(0, [&] { fired = true; });
+        output.PlayImage(image);
+        EXPECT_EQ(fired, row.eventsRun);
+        EXPECT_EQ(hookCalls > 0, row.setHook && !row.clearHook);
+        output.Drain();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(fired);
+        output.SetWaitHook({});
+    }
+    EXPECT_TRUE(output.HasDevice());
+}
+
+// PlayImage and Drain called from the hook do nothing, a hook may replace itself, and an
+// exception from the hook leaves PlayImage; the chords queued by the outer calls are heard
+// whole, in order and without a gap.
+TEST(QtAudioOutput, CallsFromTheWaitHookLeaveTheQueuedSoundAlone) {
+    REQUIRE_SOUND_SERVER();
+    REQUIRE_RECORDER(recorder);
+    // The second chord fits into the stream at once, so the hook first runs (and throws) once
+    // it is queued whole.
+    const std::vector<QByteArray> piece{
+        ChordWavImage(20, test::Chord({264, 330}), kOrgan),
+        ChordWavImage(5, test::Chord({297, 371.25}), kOrgan),
+        ChordWavImage(20, test::Chord({330, 412.5}), kOrgan),
+    };
+    const QByteArray nested = ChordWavImage(20, test::Chord({440, 550}), kOrgan);
+    int nestedCalls = 0;
+    int replacementCalls = 0;
+    bool thrown = false;
+    const Recording recording = Record(*recorder, [&](QtAudioOutput& output) {
+        output.SetWaitHook([&] {
+            ++nestedCalls;
+            output.PlayImage(nested);
+            output.Drain();
+            output.SetWaitHook([&] { ++replacementCalls; });
+        });
+        output.PlayImage(piece[0]);
+        output.SetWaitHook([] { throw std::runtime_error("hook"); });
+        try {
+            output.PlayImage(piece[1]);
+        } catch (const std::runtime_error&) {
+            thrown = true;
+        }
+        output.SetWaitHook({});
+        output.PlayImage(piece[2]);
+    });
+    EXPECT_EQ(nestedCalls, 1);
+    EXPECT_GT(replacementCalls, 0);
+    EXPECT_TRUE(thrown);
+    const std::vector<qsizetype> starts = Locate(recording.samples, piece);
+    ASSERT_GE(starts[2], 0) << "the piece is not heard whole and in order";
+    EXPECT_EQ(starts[1], starts[0] + ImageFrames(piece[0]));
+    EXPECT_EQ(starts[2], starts[1] + ImageFrames(piece[1]));
+    EXPECT_LT(Locate(recording.samples, {nested})[0], 0) << "the nested chord was played";
 }
 
 } // namespace
