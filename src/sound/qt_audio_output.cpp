@@ -274,10 +274,10 @@ void QtAudioOutput::Drain(int timeoutMs) {
     timer.start();
     // Once the stream's queue is empty, the last frames still pass the server's own buffer; the
     // stream's clock tells when the last one has been heard, and the sink turns idle when the
-    // server has found the stream empty. (Qt's PulseAudio sink reports that from the server's
-    // thread and crashes when the sink is stopped while the report is under way, so a drained
-    // output may be stopped and destroyed safely.) The latency asked of the server bounds that
-    // time, should neither come.
+    // server has found the stream empty. The latter matters on its own: Qt's PulseAudio sink
+    // reports it from the server's thread and crashes when the sink is stopped or destroyed
+    // while the report is under way, so after Drain both are safe. The latency asked of the
+    // server bounds the wait, should neither come.
     QElapsedTimer emptyFor;
     StreamWatch watch;
     while ((UnheardUs() > kClockSlackUs || m_sink->state() == QAudio::ActiveState) &&
