@@ -54,10 +54,12 @@ public:
     // - may call SetWaitHook(); the new hook serves from the next pause on;
     // - must return within a few milliseconds, or the stream runs dry and the chords no longer
     //   follow without a gap;
-    // - must not destroy this output. A PlayImage or Drain called from within the hook returns
-    //   at once without any effect, so the sound already queued keeps its order;
-    // - may throw: the exception leaves PlayImage or Drain, and what was queued plays on.
-    // The destructor drains without the hook, whose owner may be gone by then.
+    // - must not destroy this output;
+    // - may throw: the exception leaves PlayImage or Drain, and what was queued plays on (an
+    //   image still being written is cut short there).
+    // A PlayImage or Drain called while one of them waits (from the hook, or from an event the
+    // default wait lets run) returns at once without any effect, so the sound already queued
+    // keeps its order. The destructor drains without the hook, whose owner may be gone by then.
     void SetWaitHook(std::function<void()> hook);
 
 private:
