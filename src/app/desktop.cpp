@@ -4,6 +4,8 @@
 #include "app/main_window.h"
 #include "app/modulation_window.h"
 #include "app/notation_window.h"
+#include "app/playback_input_gate.h"
+#include "app/qt_translations.h"
 #include "app/shutdown.h"
 #include "app/start_window.h"
 #include "app/widget_dialogs.h"
@@ -40,11 +42,16 @@ int RunDesktop(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zirkelon"));
     QApplication::setApplicationDisplayName(QStringLiteral("Zirkelon"));
+    const GermanQtTranslations german;
 
     WidgetDialogs dialogs;
     // No sound device: the program says so once and plays silently.
     QtAudioOutput audio([&dialogs](const QString& notice) { dialogs.ShowMessage(notice); });
-    SoundPlayer sound(audio);
+    // While a sound plays the windows repaint and "Stop" is seen; other input waits.
+    PlaybackInputGate gate;
+    audio.SetWaitHook([&gate] { gate.ProcessEvents(); });
+    GatedAudioOutput gatedAudio(audio, gate);
+    SoundPlayer sound(gatedAudio);
 
     // The windows in the order the program has always made them; only the start window shows.
     StartWindow start;
@@ -57,6 +64,11 @@ int RunDesktop(int argc, char* argv[]) {
     };
     MainWindow main(sound, notation, dialogs, firstStart);
     dialogs.SetParent(&main);
+    notation.SetDialogs(&dialogs);
+    gate.isStopClick = [&main](QObject* target, const QEvent& event) {
+        return main.IsStopClick(target, event);
+    };
+    gate.stop = [&main] { main.Stop1Click(); };
     CupsPrinter printer;
     main.SetPrinter(&printer);
     dialogs.printText = [&printer, &dialogs](const QString& text) {
@@ -75,7 +87,12 @@ int RunDesktop(int argc, char* argv[]) {
     };
     start.showMainWindow = showMain;
     start.showModulationWindow = showModulation;
-    start.quit = [&app] { app.quit(); };
+    // Closing the start window ends the program, also while a piece plays over and over: the
+    // sound stops, the pass returns, then the event loops end.
+    start.quit = [&app, &main] {
+        main.StopEverything();
+        app.quit();
+    };
     main.showModulationWindow = showModulation;
     main.modulationWindowVisible = [&modulation] { return modulation.isVisible(); };
     main.showStartWindow = [&start] { start.show(); };
