@@ -40,6 +40,9 @@ TEST_F(NotationWindowTest, NotateTableShowsTheWindowTopRight) {
     EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(window.isVisible());
+    // Never maximised before its first showing: the window system would then place its client
+    // area, not its frame, at the top of the screen, and the title bar would be out of reach.
+    EXPECT_FALSE(window.windowState() & Qt::WindowMaximized);
 
     SetLines(10);
     window.NotateTable(table);
