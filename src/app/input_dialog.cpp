@@ -9,8 +9,8 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
-#include <algorithm>
 #include <QPushButton>
+#include <algorithm>
 
 namespace zk {
 
@@ -145,8 +145,7 @@ void InputDialog::resizeEvent(QResizeEvent* event) {
     const int width = std::max(0, this->width() - 2 * kMargin);
     m_prompt->setGeometry(kMargin, m_prompt->y(), width, m_prompt->height());
     m_combo->setGeometry(kMargin, m_combo->y(), width, m_combo->height());
-    m_memo->setGeometry(kMargin, m_memo->y(), width,
-                        std::max(0, height() - m_memo->y() - kMargin));
+    m_memo->setGeometry(kMargin, m_memo->y(), width, std::max(0, height() - m_memo->y() - kMargin));
 }
 
 QString InputDialog::comboText() const {

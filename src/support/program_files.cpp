@@ -2,8 +2,8 @@
 
 #include "support/ansi_codec.h"
 #include "support/errors.h"
-#include "support/text_helpers.h"
 #include "support/system_reason.h"
+#include "support/text_helpers.h"
 
 #include <QCoreApplication>
 #include <QDir>

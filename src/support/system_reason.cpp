@@ -46,7 +46,8 @@ QString GermanReason(const QString& reason) {
     static const QRegularExpression notWritable(
         QStringLiteral("^Existing file (.*) is not writable$"));
     if (const auto match = notWritable.match(trimmed); match.hasMatch()) {
-        return QStringLiteral("Die vorhandene Datei %1 ist nicht beschreibbar").arg(match.captured(1));
+        return QStringLiteral("Die vorhandene Datei %1 ist nicht beschreibbar")
+            .arg(match.captured(1));
     }
     return trimmed;
 }

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,14 +87,14 @@ TEST(CreateDesktopShortcut, WritesAnExecutableLauncherAndSaysSo) {
 }
 
 TEST(CreateDesktopShortcut, TheLauncherPassesTheDesktopsOwnCheck) {
-    const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    const QString validate =
+        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (validate.isEmpty()) {
         GTEST_SKIP() << "desktop-file-validate (Debian: desktop-file-utils) is not installed";
     }
     // Paths with blanks and with the characters the launcher's command line treats specially.
-    for (const char* program :
-         {"/opt/zirkelon/zirkelon", "/home/anna/Meine Programme/zirkelon",
-          "/tmp/a$b`c\"d\\e%f/zirkelon"}) {
+    for (const char* program : {"/opt/zirkelon/zirkelon", "/home/anna/Meine Programme/zirkelon",
+                                "/tmp/a$b`c\"d\\e%f/zirkelon"}) {
         QTemporaryDir dir;
         test::ScriptedDialogs dialogs;
         CreateDesktopShortcut(dir.path(), QString::fromUtf8(program), dialogs);
@@ -113,10 +113,10 @@ TEST(DesktopExecArgument, QuotesAndEscapesThePath) {
     const std::pair<const char*, const char*> cases[] = {
         {"/opt/zirkelon", "\"/opt/zirkelon\""},
         {"/a b/c", "\"/a b/c\""},
-        {"/a$b", "\"/a\\\\$b\""},        // $ escaped, the backslash doubled for the entry
-        {"/a\"b", "\"/a\\\\\"b\""},       // a quote
+        {"/a$b", "\"/a\\\\$b\""},     // $ escaped, the backslash doubled for the entry
+        {"/a\"b", "\"/a\\\\\"b\""},   // a quote
         {"/a\\b", "\"/a\\\\\\\\b\""}, // a backslash: escaped, then doubled
-        {"/50%", "\"/50%%\""},              // a percent sign is no field code
+        {"/50%", "\"/50%%\""},        // a percent sign is no field code
     };
     for (const auto& [path, argument] : cases) {
         EXPECT_EQ(DesktopExecArgument(QString::fromUtf8(path)), QString::fromUtf8(argument))
