@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Configures and builds Zirkelon into BUILD_DIR (default: build). Extra arguments go to CMake.
+# Configures and builds Zirkelon into BUILD_DIR (default: build). Extra arguments go to CMake's
+# configuration; BUILD_TARGET (default: everything) names the one target to build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} "$@" >/dev/null
-cmake --build "$build_dir" --parallel "$(nproc)"
+if [[ -n ${BUILD_TARGET:-} ]]; then
+    cmake --build "$build_dir" --parallel "$(nproc)" --target "$BUILD_TARGET"
+else
+    cmake --build "$build_dir" --parallel "$(nproc)"
+fi

@@ -13,10 +13,11 @@ if [[ ${1:-} == --sanitize ]]; then
     export BUILD_DIR=build-asan BUILD_TYPE=Debug
     export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    scripts/build.sh -DZK_WERROR=ON -DZK_SANITIZE=ON -DZK_BENCHMARKS=OFF
+    scripts/build.sh -DZK_WERROR=ON -DZK_SANITIZE=ON -DBUILD_TESTING=ON -DZK_BENCHMARKS=OFF
 else
     export BUILD_DIR=build
-    scripts/build.sh -DZK_WERROR=ON
+    # Everything, also where scripts/start.sh has set up the folder for the program alone.
+    scripts/build.sh -DZK_WERROR=ON -DBUILD_TESTING=ON -DZK_BENCHMARKS=ON
 fi
 
 # The sound tests play through a PulseAudio server with a null sink and record its monitor.

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Zirkelon needs to build, test and run; does nothing when all are
-# present. Uses sudo when not run as root.
+# Installs the Debian packages Zirkelon needs; does nothing when all are present. Uses sudo when
+# not run as root. With --start only what building and running the program needs (the quick first
+# start); without, also everything the tests, the benchmarks and the packaging checks use.
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config clang-format
-    qt6-base-dev qt6-multimedia-dev libcups2-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    pulseaudio pulseaudio-utils sox
-    cups-daemon cups-client
-    desktop-file-utils qt6-translations-l10n
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-multimedia-dev libcups2-dev qt6-translations-l10n
 )
+if [[ ${1:-} != --start ]]; then
+    packages+=(
+        clang-format
+        libgtest-dev libgmock-dev libbenchmark-dev
+        pulseaudio pulseaudio-utils sox
+        cups-daemon cups-client
+        desktop-file-utils appstream man-db groff-base dpkg-dev
+    )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -87,15 +87,19 @@ void CreateDesktopShortcut(const QString& desktopFolder, const QString& programP
                            UserDialogs& dialogs) {
     QDir().mkpath(desktopFolder);
     const QString path = QDir(desktopFolder).filePath(QStringLiteral("Zirkelon.desktop"));
-    const QString entry = QStringLiteral("[Desktop Entry]\n"
-                                         "Type=Application\n"
-                                         "Name=Zirkelon\n"
-                                         "Comment=Reine Stimmung hören und berechnen\n"
-                                         "Exec=%1\n"
-                                         "Path=/\n"
-                                         "Terminal=false\n"
-                                         "Categories=AudioVideo;Audio;Education;Music;\n")
-                              .arg(DesktopExecArgument(programPath));
+    QString entry = QStringLiteral("[Desktop Entry]\n"
+                                   "Type=Application\n"
+                                   "Name=Zirkelon\n"
+                                   "Comment=Reine Stimmung hören und berechnen\n"
+                                   "Exec=%1\n"
+                                   "Path=/\n"
+                                   "Terminal=false\n"
+                                   "Categories=AudioVideo;Audio;Education;Music;\n")
+                        .arg(DesktopExecArgument(programPath));
+    // An installed copy has its icon in the icon theme.
+    if (IsInstalledCopy(QFileInfo(programPath).absolutePath())) {
+        entry += QStringLiteral("Icon=%1\n").arg(QLatin1String(kDesktopEntryId));
+    }
     WriteFileBytes(path, entry.toUtf8());
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner |
                                     QFileDevice::ExeUser | QFileDevice::ExeGroup |

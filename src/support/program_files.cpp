@@ -29,15 +29,25 @@ QString ExecutableDir() {
 
 } // namespace
 
+bool IsInstalledCopy(const QString& executableDir) {
+    const QDir bin(executableDir);
+    return bin.dirName() == QStringLiteral("bin") &&
+           QFileInfo::exists(bin.filePath(QStringLiteral("../share/applications/%1.desktop")
+                                              .arg(QLatin1String(kDesktopEntryId))));
+}
+
 QString ProgramDir() {
-    const QString home = qEnvironmentVariable("ZIRKELON_HOME");
-    if (!home.isEmpty()) {
-        QDir().mkpath(home);
-        return WithSlash(QDir(home).absolutePath());
+    return ProgramDirFor(qEnvironmentVariable("ZIRKELON_HOME"), ExecutableDir());
+}
+
+QString ProgramDirFor(const QString& zirkelonHome, const QString& executableDir) {
+    if (!zirkelonHome.isEmpty()) {
+        QDir().mkpath(zirkelonHome);
+        return WithSlash(QDir(zirkelonHome).absolutePath());
     }
-    const QString exeDir = ExecutableDir();
-    if (!exeDir.isEmpty() && QFileInfo(exeDir).isWritable()) {
-        return WithSlash(exeDir);
+    if (!executableDir.isEmpty() && QFileInfo(executableDir).isWritable() &&
+        !IsInstalledCopy(executableDir)) {
+        return WithSlash(executableDir);
     }
     QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (data.isEmpty()) {

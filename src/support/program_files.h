@@ -12,9 +12,21 @@
 namespace zk {
 
 // Folder of the program's files, ending with "/": $ZIRKELON_HOME when set; otherwise the folder of
-// the executable when it is writable; otherwise the per-user application data folder. Created when
-// missing.
+// the executable when it is writable and the program is not installed into the system (a portable
+// copy, the build folder); otherwise the per-user application data folder
+// (~/.local/share/zirkelon/). Created when missing.
 QString ProgramDir();
+
+// The same for a given $ZIRKELON_HOME (empty: unset) and executable folder.
+QString ProgramDirFor(const QString& zirkelonHome, const QString& executableDir);
+
+// Whether the executable folder is the "bin" folder of an installation (its "share" folder holds
+// the program's menu entry): such a copy never keeps its files beside the executable, also where
+// it could write there (as root).
+bool IsInstalledCopy(const QString& executableDir);
+
+// The name of the program's menu entry (and of its icon) in an installation.
+inline constexpr const char* kDesktopEntryId = "de.zirkelon.Zirkelon";
 
 // The whole text of a file, or empty when it cannot be read.
 std::optional<QString> ReadTextFile(const QString& path);

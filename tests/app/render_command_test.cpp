@@ -22,7 +22,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ctime>
 #include <functional>
 
 namespace zk::cli {
@@ -155,64 +154,6 @@ TEST(RenderCommand, TheFileIsByteForByteThePlayersFile) {
         ASSERT_EQ(r.wav.size(), 44 + 4 * ((3 * 184 + 2 * 92 + 2) * 441 - 7));
         EXPECT_TRUE(r.wav == ThroughThePlayer(kFiveRows, c.timbre));
     }
-}
-
-double ThreadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// Synthesis under the address sanitizer is many times slower: a shorter piece and fewer runs
-// keep the timing test within seconds there.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kTimedChordPairs = 1;
-constexpr int kTimedRuns = 3;
-#else
-constexpr int kTimedChordPairs = 4;
-constexpr int kTimedRuns = 5;
-#endif
-
-// The shortest of several runs of each piece of work, in seconds of this thread's processor
-// time (other programs on the machine do not count). The runs take turns, so that a busy moment
-// of the machine slows both alike.
-std::pair<double, double> FastestRuns(const std::function<void()>& first,
-                                      const std::function<void()>& second) {
-    double fastest[2] = {1e9, 1e9};
-    for (int run = 0; run < kTimedRuns; ++run) {
-        for (int which = 0; which < 2; ++which) {
-            const double start = ThreadSeconds();
-            (which == 0 ? first : second)();
-            fastest[which] = std::min(fastest[which], ThreadSeconds() - start);
-        }
-    }
-    return {fastest[0], fastest[1]};
-}
-
-TEST(RenderCommand, SynthesisesEveryChordOnlyOnce) {
-    // Pairs of seven- and eight-voice chords of 7.36 seconds each (a minute for four pairs), so
-    // that synthesis outweighs the rest.
-    QString piece;
-    for (int i = 0; i < kTimedChordPairs; ++i) {
-        piece += Row(i == 0 ? "c" : "", "32", "c1e1g1c2e2g2h2d3") + Row("", "32", "d1f1a1c2e2g2h2");
-    }
-    // Writing the file alone: every chord's samples computed once.
-    SilentAudioOutput silence;
-    SoundPlayer player(silence);
-    player.SetCacheEnabled(false);
-    PieceTable table;
-    LoadPieceText(table, piece);
-    PlayThrough(table, player);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("alone.wav"));
-    const auto [writing, rendering] = FastestRuns([&] { player.WriteLastPieceWav(path); },
-                                                  [&] {
-                                                      const Rendered r = Render({}, piece);
-                                                      ASSERT_EQ(r.status, kExitOk);
-                                                  });
-    // Synthesising each chord a second time would double the time.
-    EXPECT_LT(rendering, 1.5 * writing)
-        << "render " << rendering << " s, file alone " << writing << " s";
 }
 
 TEST(RenderCommand, ExampleIsRenderedInFull) {

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -43,6 +44,35 @@ TEST_F(ProgramFiles, ProgramDirFollowsZirkelonHome) {
     qputenv("ZIRKELON_HOME", nested.toLocal8Bit());
     EXPECT_EQ(ProgramDir(), nested + u'/');
     EXPECT_TRUE(QFileInfo(nested).isDir()); // created when missing
+}
+
+TEST_F(ProgramFiles, AnInstalledCopyKeepsItsFilesInTheUsersDataFolder) {
+    // A portable copy (or the build folder) keeps its files beside the executable; a copy in the
+    // "bin" folder of an installation, whose "share" folder holds the menu entry, in the user's
+    // data folder, even where it could write beside the executable (as root it always can).
+    const QString portable = Path(QStringLiteral("zirkelon-portabel"));
+    const QString prefix = Path(QStringLiteral("usr"));
+    QDir().mkpath(portable);
+    QDir().mkpath(prefix + QStringLiteral("/bin"));
+    QDir().mkpath(prefix + QStringLiteral("/share/applications"));
+    QFile entry(prefix + QStringLiteral("/share/applications/de.zirkelon.Zirkelon.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.close();
+    const QString userData =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/';
+    const std::pair<QString, QString> cases[] = {
+        {portable, portable + u'/'},
+        {prefix + QStringLiteral("/bin"), userData},
+        {Path(QStringLiteral("fehlt/bin")), userData}, // not writable (missing)
+    };
+    for (const auto& [exeDir, expected] : cases) {
+        EXPECT_EQ(ProgramDirFor(QString(), exeDir), expected) << exeDir.toStdString();
+        // $ZIRKELON_HOME wins over everything.
+        EXPECT_EQ(ProgramDirFor(Path(QStringLiteral("heim")), exeDir),
+                  Path(QStringLiteral("heim")) + u'/');
+    }
+    EXPECT_TRUE(IsInstalledCopy(prefix + QStringLiteral("/bin")));
+    EXPECT_FALSE(IsInstalledCopy(portable));
 }
 
 TEST_F(ProgramFiles, LinesEndWithCrLfAndAreReadAfterAnyLineEnd) {
