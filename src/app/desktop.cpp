@@ -14,6 +14,7 @@
 #include "sound/qt_audio_output.h"
 #include "sound/sound_player.h"
 #include "support/printer.h"
+#include "support/program_files.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -42,6 +43,8 @@ int RunDesktop(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zirkelon"));
     QApplication::setApplicationDisplayName(QStringLiteral("Zirkelon"));
+    // Wayland and the menus find the program's icon and entry by this name.
+    QGuiApplication::setDesktopFileName(QLatin1String(kDesktopEntryId));
     const GermanQtTranslations german;
 
     WidgetDialogs dialogs;
