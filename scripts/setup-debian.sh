@@ -14,7 +14,7 @@ if [[ ${1:-} != --start ]]; then
         libgtest-dev libgmock-dev libbenchmark-dev
         pulseaudio pulseaudio-utils sox
         cups-daemon cups-client
-        desktop-file-utils appstream man-db groff-base dpkg-dev
+        desktop-file-utils appstream man-db groff-base bash-completion dpkg-dev
     )
 fi
 

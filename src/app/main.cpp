@@ -4,8 +4,11 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,18 +24,30 @@ int main(int argc, char* argv[]) {
     if (argc == 1) {
         return zk::RunDesktop(argc, argv);
     }
+    // The arguments as given: a GUI application would take its own options ("-reverse",
+    // "-platform X") out of them, even after "--".
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args << QString::fromLocal8Bit(argv[i]);
+    }
     // The command line needs no display: a core application reads the locale and the paths.
     // A command that draws text gets the fonts of a GUI application, still without a display.
     std::unique_ptr<QCoreApplication> app;
-    if (argc > 1 && zk::cli::NeedsFonts(QString::fromLocal8Bit(argv[1]))) {
+    if (zk::cli::NeedsFonts(args.first())) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Without a session's runtime folder Qt takes one in /tmp and says so on stderr, where
+        // only the program's own messages belong: the same folder, taken quietly.
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            const QByteArray runtime = "/tmp/runtime-" + QByteArray::number(getuid());
+            if (mkdir(runtime.constData(), 0700) == 0 || errno == EEXIST) {
+                qputenv("XDG_RUNTIME_DIR", runtime);
+            }
+        }
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("zirkelon"));
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
 
     zk::cli::Io io;
     io.readStdin = [] {

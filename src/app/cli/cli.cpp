@@ -20,7 +20,8 @@ const QList<Command>& Commands() {
          QStringLiteral("berechnet ein Stück und gibt die Tabelle als Stückdatei aus; ID: "
                         "ratios-adjacent, ratios, intervals-adjacent, intervals, cents, oqt, "
                         "steps, all; --tsv: je Zeile fünf durch Tabulatoren getrennte Felder, "
-                        "ungekürzt, wobei Tabulator, Zeilenumbruch und \\ in einem Feld als "
+                        "ungekürzt, wobei Tabulator, Zeilenvorschub, Wagenrücklauf und \\ in einem "
+                        "Feld als "
                         "\\t, \\n, \\r und \\\\ stehen"),
          ComputeCommand},
         {QStringLiteral("keycheck"), QStringLiteral("keycheck (DATEI | --example NAME) ZEILE"),
