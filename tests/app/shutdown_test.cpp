@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -130,6 +131,18 @@ TEST(CreateDesktopShortcut, AnInstalledCopyGetsItsIconFromTheTheme) {
         EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"%1\"\n").arg(program)));
         EXPECT_EQ(text.contains(QStringLiteral("Icon=de.zirkelon.Zirkelon\n")), installed)
             << program.toStdString();
+    }
+}
+
+TEST(ProgramIcon, EverySizeIsCompiledInAndMatchesTheInstalledFile) {
+    for (const int size : {48, 128, 256}) {
+        const QImage own(QStringLiteral(":/icons/zirkelon-%1.png").arg(size));
+        EXPECT_EQ(own.size(), QSize(size, size)) << size;
+        // The window's own icon is the same picture the installation puts into the icon theme.
+        const QImage installed(
+            QStringLiteral(ZK_TEST_DATA_DIR "/../../data/icons/de.zirkelon.Zirkelon-%1.png")
+                .arg(size));
+        EXPECT_TRUE(own == installed) << size;
     }
 }
 
