@@ -17,7 +17,6 @@
 #include "support/program_files.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -46,12 +45,7 @@ int RunDesktop(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName(QStringLiteral("Zirkelon"));
     // Wayland and the menus find the program's icon and entry by this name.
     QGuiApplication::setDesktopFileName(QLatin1String(kDesktopEntryId));
-    // The window icon: the theme's where the program is installed, else its own.
-    QIcon ownIcon;
-    for (const int size : {48, 128, 256}) {
-        ownIcon.addFile(QStringLiteral(":/icons/zirkelon-%1.png").arg(size), QSize(size, size));
-    }
-    QApplication::setWindowIcon(QIcon::fromTheme(QLatin1String(kDesktopEntryId), ownIcon));
+    QApplication::setWindowIcon(ProgramIcon());
     const GermanQtTranslations german;
 
     WidgetDialogs dialogs;

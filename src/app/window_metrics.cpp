@@ -1,9 +1,26 @@
 #include "app/window_metrics.h"
 
+#include "support/program_files.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
+// The icons live in the static app library; they register themselves only when asked to.
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace zk {
+
+QIcon ProgramIcon() {
+    static const bool registered = (InitIconResources(), true);
+    Q_UNUSED(registered);
+    QIcon own;
+    for (const int size : {48, 128, 256}) {
+        own.addFile(QStringLiteral(":/icons/zirkelon-%1.png").arg(size), QSize(size, size));
+    }
+    return QIcon::fromTheme(QLatin1String(kDesktopEntryId), own);
+}
 
 QRect PrimaryScreenRect() {
     const QScreen* screen = QGuiApplication::primaryScreen();

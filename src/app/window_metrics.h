@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QRect>
 #include <QString>
 
@@ -13,6 +14,10 @@ QRect PrimaryScreenRect();
 
 // "Courier New" at `points`, falling back to the system's fixed-width font.
 QFont CourierNewFont(int points);
+
+// The program's icon: the icon theme's where the program is installed, else its own pictures
+// (48, 128 and 256 pixels, compiled in).
+QIcon ProgramIcon();
 
 // "\r" and "\r\n" as "\n": the program writes line breaks as "\r", Qt's widgets show "\n".
 QString DisplayLineBreaks(const QString& text);

@@ -1,5 +1,6 @@
 #include "app/shutdown.h"
 #include "app/start_window.h"
+#include "app/window_metrics.h"
 #include "common/qt_printers.h"
 #include "common/scripted_dialogs.h"
 
@@ -135,6 +136,7 @@ TEST(CreateDesktopShortcut, AnInstalledCopyGetsItsIconFromTheTheme) {
 }
 
 TEST(ProgramIcon, EverySizeIsCompiledInAndMatchesTheInstalledFile) {
+    EXPECT_FALSE(ProgramIcon().isNull());
     for (const int size : {48, 128, 256}) {
         const QImage own(QStringLiteral(":/icons/zirkelon-%1.png").arg(size));
         EXPECT_EQ(own.size(), QSize(size, size)) << size;
