@@ -110,6 +110,9 @@ public slots:
     void mitteltnig1Click();
     void SpieleLetztesStueckClick();
     void SpeichereLetztesStueckClick();
+    // "Speichere das letzte Stück als MIDI-Datei": the chords played last, in their exact
+    // frequencies, as a Standard MIDI File.
+    void SpeichereLetztesStueckMidiClick();
     void SpieleGespeicherteDateiClick();
     // The seven items "Schwingunsgbild zeichnen 1:…" of the menu "Rechnen"; each carries its
     // scale.

@@ -3,6 +3,8 @@
 #include "app/notation_window.h"
 #include "app/shutdown.h"
 #include "engine/key_check.h"
+#include "exchange/midi_file.h"
+#include "piece/compute_pass.h"
 #include "piece/piece_file.h"
 #include "piece/piece_text.h"
 #include "support/errors.h"
@@ -18,6 +20,21 @@ namespace zk {
 namespace {
 
 const QString kAllFilesFilter = QStringLiteral("Alle Dateien (*.*)|*.*");
+const QString kMidiFilter = QStringLiteral("MIDI-Dateien (*.mid)|*.mid|Alle Dateien (*.*)|*.*");
+
+// The settings file "zirkelon.in5" remembers the MIDI file last written, as "zirkelon.in4" does
+// for WAV files; before the first one the dialog proposes "midi/midi1.mid" in the program folder.
+QString MidiIniPath() {
+    return ProgramDir() + QStringLiteral("zirkelon.in5");
+}
+QString SaveMidiStartName() {
+    const QString name = ReadLastFileName(MidiIniPath());
+    return name.contains(QStringLiteral("file1")) ? ProgramDir() + QStringLiteral("midi/midi1.mid")
+                                                  : name;
+}
+void RememberMidiFileName(const QString& path) {
+    WriteLastFileName(MidiIniPath(), path);
+}
 const QString kWavFilter = QStringLiteral("Wavdateien (*.wav)|*.WAV|Alle Dateien (*.*)|*.*");
 const QString kTemperamentCaption = QStringLiteral("Mitteltönige Stimmungen");
 const QString kEditCaption = QStringLiteral("In der ersten Zeile \"TA\" nicht verändern!");
@@ -206,6 +223,34 @@ void MainWindow::SpeichereLetztesStueckClick() {
         RememberWavFileName(*path);
         ReadTimbreEdits();
         m_sound.WriteLastPieceWav(*path);
+    });
+}
+
+void MainWindow::SpeichereLetztesStueckMidiClick() {
+    RunCommand([this] {
+        const auto [folder, name] = FolderAndName(SaveMidiStartName());
+        QDir().mkpath(folder);
+        const auto path = m_dialogs.AskSaveFileName(folder, name, kMidiFilter);
+        if (!path) {
+            return;
+        }
+        RememberMidiFileName(*path);
+        MidiOptions options;
+        // The piece's name: the piece file last opened or saved.
+        const QString pieceFile = ReadLastFileName(LastPieceFileIni());
+        options.trackName = pieceFile.contains(QStringLiteral("file1"))
+                                ? QStringLiteral("Zirkelon")
+                                : QFileInfo(pieceFile).completeBaseName();
+        // A quarter note of the file is a quarter of the piece at its tempo, where that fits.
+        try {
+            options.quarterDauer = MidiQuarterDauer(ThirtySecondLength(Eviertel->text()));
+        } catch (const Error&) {
+            options.quarterDauer = kDefaultQuarterDauer;
+        }
+        const MidiExport written = WriteMidiFile(*path, m_sound.lastPiece(), options);
+        if (!written.warning.isEmpty()) {
+            m_dialogs.ShowMessage(written.warning);
+        }
     });
 }
 

@@ -92,6 +92,8 @@ void MainWindow::BuildMenus() {
         "SpieledasletzteStcklzusammenhngend1", &MainWindow::SpieleLetztesStueckClick);
     add(spielen, QStringLiteral("Speichere das letzte Stück als Wav-Datei"),
         "SpeicheredasletzteStckalsWavDatei1", &MainWindow::SpeichereLetztesStueckClick);
+    add(spielen, QStringLiteral("Speichere das letzte Stück als MIDI-Datei"),
+        "SpeicheredasletzteStckalsMidiDatei1", &MainWindow::SpeichereLetztesStueckMidiClick);
     add(spielen, QStringLiteral("Spiele eine gespeicherte Datei"), "SpieleeinegespeicherteDatei1",
         &MainWindow::SpieleGespeicherteDateiClick);
 

@@ -385,6 +385,31 @@ TEST_F(MainWindowTest, ARequestWhilePlayingWaitsForTheRunningPass) {
     EXPECT_EQ(audio.images.size(), 1);
 }
 
+TEST_F(MainWindowTest, TheLastPieceIsSavedAsAMidiFileAndItsNameRemembered) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kadenz.mid"));
+    // Nothing played yet: the program says so and writes nothing.
+    dialogs.fileAnswers.append(path);
+    Action("SpeicheredasletzteStckalsMidiDatei1")->trigger();
+    EXPECT_EQ(dialogs.fileDialogs.last(),
+              QDir(ProgramDir()).absoluteFilePath(QStringLiteral("midi")) +
+                  QStringLiteral("|midi1.mid"));
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_FALSE(QFile::exists(path));
+    // After playing, the chords are written; the dialog then proposes that file.
+    Load(kCadence);
+    Action("Spiele1")->trigger();
+    dialogs.fileAnswers.append(path);
+    Action("SpeicheredasletzteStckalsMidiDatei1")->trigger();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("MThd"));
+    EXPECT_EQ(ReadLastFileName(ProgramDir() + QStringLiteral("zirkelon.in5")), path);
+    Action("SpeicheredasletzteStckalsMidiDatei1")->trigger(); // cancelled: nothing changes
+    EXPECT_EQ(dialogs.fileDialogs.last(), dir.path() + QStringLiteral("|kadenz.mid"));
+    EXPECT_EQ(dialogs.messages.size(), 1);
+}
+
 TEST_F(MainWindowTest, TemperamentListIsEditedAfterAQuestion) {
     dialogs.textAnswers.append({false, true, QStringLiteral("mz Test 5\r\n")});
     dialogs.answers.append(true);
