@@ -452,6 +452,37 @@ TEST(MidiFileEmpty, AnEmptyPieceIsRefusedAndNoFileWritten) {
     }
 }
 
+TEST(MidiFileEmpty, ATimeBetweenEventsBeyondTheFormatIsRefused) {
+    // 746 rests of an hour each (with the short rests the last piece puts between them) lie
+    // beyond the 745.65 hours a delta time can hold; one fewer hour still fits.
+    const struct {
+        int hours;
+        bool fits;
+    } cases[] = {{745, true}, {746, false}};
+    for (const auto& c : cases) {
+        LastPiece piece;
+        piece.AppendToLastPiece(10, ChordFrequencies{{440}});
+        for (int i = 0; i < c.hours; ++i) {
+            piece.AppendToLastPiece(360000, ChordFrequencies{});
+        }
+        piece.AppendToLastPiece(10, ChordFrequencies{{440}});
+        for (const MidiTuning tuning : kMethods) {
+            if (c.fits) {
+                ExpectExact(piece, Options(tuning));
+            } else {
+                try {
+                    ExportMidi(piece, Options(tuning));
+                    ADD_FAILURE() << c.hours << " hours: no error";
+                } catch (const Error& error) {
+                    EXPECT_TRUE(error.message().startsWith(
+                        QStringLiteral("Das Stück ist zu lang für eine MIDI-Datei")))
+                        << error.message().toStdString();
+                }
+            }
+        }
+    }
+}
+
 QByteArray FileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
