@@ -163,6 +163,7 @@ TEST_F(BashCompletion, AnswersTheCommandLine) {
         // An option's fixed values.
         {{"zirkelon", "compute", "--display", "in"}, {}, {"intervals", "intervals-adjacent"}},
         {{"zirkelon", "modulate", "--key", "F"}, {}, {"F", "Fis"}},
+        {{"zirkelon", "midi", "--tuning", ""}, {}, {"bend", "mts"}},
         // Example names with blanks, escaped for the shell.
         {{"zirkelon", "render", "--example", "Drei"},
          {},
@@ -252,7 +253,7 @@ TEST_F(BashCompletion, ComparisonNoticesAChangeOnOneSide) {
         // An option the command does not have.
         {"values=\"--bass -o --example\"", "values=\"--bass -o --example --fast\"", "notation:"},
         // A command missing.
-        {"keycheck modulate notation render play waveform\"", "keycheck modulate notation\"",
+        {"keycheck modulate notation render midi play waveform\"", "keycheck modulate notation\"",
          "commands"},
     };
     for (const auto& c : cases) {

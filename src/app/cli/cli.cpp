@@ -44,6 +44,14 @@ const QList<Command>& Commands() {
          QStringLiteral("schreibt ein Stück als WAV-Datei (44100 Hz, 16 Bit, Stereo); ohne "
                         "Klangfarbe die des Stücks oder 75 50 30 15 10 5"),
          RenderCommand},
+        {QStringLiteral("midi"),
+         QStringLiteral("midi [--tuning bend|mts] [--program N] [--pitch HZ] [--tempo N] -o "
+                        "AUSGABE.mid (DATEI | --example NAME)"),
+         QStringLiteral("schreibt ein Stück als MIDI-Datei mit seinen genauen Frequenzen: bend "
+                        "(ohne Angabe) beugt jeden Ton auf einem eigenen Kanal, mts stimmt die "
+                        "Tasten mit dem MIDI Tuning Standard; N: General-MIDI-Klang 0 bis 127, "
+                        "ohne Angabe 19 (Kirchenorgel)"),
+         MidiCommand},
         {QStringLiteral("play"),
          QStringLiteral("play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
                         "--sawtooth] [--pitch HZ] [--tempo N] (DATEI | --example NAME)"),

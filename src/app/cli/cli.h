@@ -49,6 +49,7 @@ int EvalCommand(const QStringList& args, Io& io);
 int ExampleCommand(const QStringList& args, Io& io);
 int ComputeCommand(const QStringList& args, Io& io);
 int KeycheckCommand(const QStringList& args, Io& io);
+int MidiCommand(const QStringList& args, Io& io);
 int ModulateCommand(const QStringList& args, Io& io);
 int NotationCommand(const QStringList& args, Io& io);
 int PlayCommand(const QStringList& args, Io& io);

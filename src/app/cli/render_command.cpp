@@ -146,6 +146,14 @@ ChordSink SilentPiece::Sink(const std::function<void()>& afterChord) {
             }};
 }
 
+QString SilentPiece::RowCounts() const {
+    QString counts = Counted(m_chords, "Akkord", "Akkorde");
+    if (m_rests > 0) {
+        counts += QStringLiteral(", ") + Counted(m_rests, "Pause", "Pausen");
+    }
+    return counts;
+}
+
 void SilentPiece::Record(int dauer, const ChordFrequencies& frequencies) {
     // As PlayChord: the edits are re-read, and a chord that cannot be synthesised is refused
     // before it enters the last piece.
@@ -175,12 +183,8 @@ int RenderCommand(const QStringList& args, Io& io) {
     }
     WriteLastPieceWav(options.output, piece.lastPiece(), piece.timbre().ForSamples());
     const auto frames = piece.lastPiece().FrameCount();
-    QString counts = Counted(piece.chords(), "Akkord", "Akkorde");
-    if (piece.rests() > 0) {
-        counts += QStringLiteral(", ") + Counted(piece.rests(), "Pause", "Pausen");
-    }
     io.out += QStringLiteral("%1: %2, %3 Sekunden\n")
-                  .arg(options.output, counts,
+                  .arg(options.output, piece.RowCounts(),
                        NumberToText(2, static_cast<long double>(frames) / kFrameRate));
     return kExitOk;
 }

@@ -59,6 +59,9 @@ public:
     // a tone). The short rest the last piece puts before a re-struck top tone is neither.
     int chords() const { return m_chords; }
     int rests() const { return m_rests; }
+    // The rows as a file's summary tells them: "31 Akkorde, 6 Pausen", or "1 Akkord" without
+    // rests.
+    QString RowCounts() const;
 
     // A sink into this piece; `afterChord` runs after every recorded chord and may throw.
     ChordSink Sink(const std::function<void()>& afterChord = {});
