@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 
 namespace zk {
 
