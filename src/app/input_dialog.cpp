@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextDocument>
 
 #include <QPushButton>
@@ -98,6 +99,29 @@ void InputDialog::SetupTextMode(const QString& caption, const QString& text, Tex
     // The text fills the screen with a margin of 20 pixels.
     const QRect screen = PrimaryScreenRect();
     setGeometry(20, 20, screen.width() - 40, screen.height() - 40);
+}
+
+void InputDialog::AddActions(const QList<TextDialogAction>& actions) {
+    int x = (m_second->isHidden() ? m_ok : m_second)->geometry().right() + 6;
+    for (const TextDialogAction& action : actions) {
+        auto* button = new QPushButton(action.caption, this);
+        button->setAutoDefault(false);
+        const int width = std::max(75, button->sizeHint().width());
+        button->setGeometry(x, m_ok->y(), width, m_ok->height());
+        x += width + 5;
+        connect(button, &QPushButton::clicked, this, [this, action] { RunAction(action); });
+    }
+}
+
+void InputDialog::RunAction(const TextDialogAction& action) {
+    const int line = m_memo->textCursor().blockNumber();
+    const std::optional<QString> changed = action.run(memoText(), line);
+    if (!changed) {
+        return;
+    }
+    m_memo->setPlainText(DisplayLineBreaks(*changed));
+    QTextCursor cursor(m_memo->document()->findBlockByNumber(line));
+    m_memo->setTextCursor(cursor);
 }
 
 void InputDialog::SetupPromptMode(const QString& caption, const QString& prompt,

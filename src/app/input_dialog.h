@@ -25,6 +25,9 @@ public:
     // Text mode: the text fills the screen with a margin of 20 pixels.
     void SetupTextMode(const QString& caption, const QString& text, TextDialogMode mode);
 
+    // Further buttons after "Ok" and the second button, for the text mode.
+    void AddActions(const QList<TextDialogAction>& actions);
+
     // Prompt mode: caption ("Eingabe" when empty), prompt, value with its history, explanation.
     void SetupPromptMode(const QString& caption, const QString& prompt, const QString& explanation,
                          const QStringList& history, const QString& value);
@@ -51,6 +54,7 @@ private:
     void SecondButtonClicked();
     void SetDialogText(const QString& text);
     void CentreOnScreen();
+    void RunAction(const TextDialogAction& action);
 
     int m_dialogResult = 1;
     QPushButton* m_ok;

@@ -75,9 +75,16 @@ void WidgetDialogs::Prepare(InputDialog& dialog) {
 
 TextDialogResult WidgetDialogs::ShowTextDialog(const QString& caption, const QString& text,
                                                TextDialogMode mode) {
+    return ShowTextDialogWithActions(caption, text, mode, {});
+}
+
+TextDialogResult WidgetDialogs::ShowTextDialogWithActions(const QString& caption,
+                                                          const QString& text, TextDialogMode mode,
+                                                          const QList<TextDialogAction>& actions) {
     InputDialog dialog(m_parent);
     Prepare(dialog);
     dialog.SetupTextMode(caption, text, mode);
+    dialog.AddActions(actions);
     dialog.exec();
     return {dialog.dialogResult() == 1, dialog.dialogResult() == 0, dialog.memoText()};
 }

@@ -25,6 +25,9 @@ public:
     bool AskYesNoTitled(const QString& title, const QString& text) override;
     TextDialogResult ShowTextDialog(const QString& caption, const QString& text,
                                     TextDialogMode mode) override;
+    TextDialogResult ShowTextDialogWithActions(const QString& caption, const QString& text,
+                                               TextDialogMode mode,
+                                               const QList<TextDialogAction>& actions) override;
     bool PromptWithHistory(const QString& caption, const QString& prompt,
                            const QString& explanation, QStringList& history,
                            QString& value) override;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace zk {
@@ -18,6 +20,14 @@ struct TextDialogResult {
 
 // Button modes of a text dialog: no second button, "Abbrechen", "Drucken".
 enum class TextDialogMode { OkOnly = 0, OkCancel = 1, OkPrint = 2 };
+
+// A further button of a text dialog (e.g. "Scala-Datei importieren…"). It is given the text as the
+// user has left it and the line the cursor stands on (counted from 0); it returns the new text of
+// the dialog, or nothing to leave the text as it is. The dialog stays open.
+struct TextDialogAction {
+    QString caption;
+    std::function<std::optional<QString>(const QString& text, int cursorLine)> run;
+};
 
 // Every message box, question, file dialog, text dialog and prompt the program puts to the user
 // goes through this seam, so that the core runs in tests and on the command line. The desktop
@@ -53,6 +63,15 @@ public:
         Q_UNUSED(caption);
         Q_UNUSED(mode);
         return {true, false, text};
+    }
+
+    // The same with further buttons after the dialog's own; without such buttons (the command
+    // line) the plain text dialog.
+    virtual TextDialogResult ShowTextDialogWithActions(const QString& caption, const QString& text,
+                                                       TextDialogMode mode,
+                                                       const QList<TextDialogAction>& actions) {
+        Q_UNUSED(actions);
+        return ShowTextDialog(caption, text, mode);
     }
 
     // The input dialog prompting for one value with the earlier inputs to choose from. True after

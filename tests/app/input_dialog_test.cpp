@@ -13,9 +13,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace zk {
 namespace {
@@ -50,6 +53,58 @@ TEST(InputDialog, TextModeEscapeConfirmsAndPrintingKeepsTheDialogOpen) {
     EXPECT_EQ(dialog.dialogResult(), 0); // Escape acts as "Ok" here
     EXPECT_EQ(accepted.size(), 1);
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(InputDialog, FurtherButtonsFollowTheDialogsOwnAndChangeTheTextAtTheCursorLine) {
+    InputDialog dialog;
+    QList<std::pair<QString, int>> calls;
+    const QList<TextDialogAction> actions = {
+        {QStringLiteral("Zeile verdoppeln"),
+         [&](const QString& text, int line) -> std::optional<QString> {
+             calls.append({text, line});
+             QStringList lines = text.split(u'\n');
+             lines.insert(line, lines[line]);
+             return lines.join(u'\n');
+         }},
+        {QStringLiteral("Nichts"),
+         [&](const QString& text, int line) -> std::optional<QString> {
+             calls.append({text, line});
+             return std::nullopt;
+         }},
+    };
+    dialog.SetupTextMode(QStringLiteral("Liste"), QStringLiteral("eins\rzwei\rdrei"),
+                         TextDialogMode::OkCancel);
+    dialog.AddActions(actions);
+    dialog.show();
+    QList<QPushButton*> further;
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        if (button != Button(dialog, "BOk") && button != Button(dialog, "BAbbrechen")) {
+            further.append(button);
+        }
+    }
+    ASSERT_EQ(further.size(), 2);
+    std::sort(further.begin(), further.end(),
+              [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
+    EXPECT_EQ(further[0]->text(), QStringLiteral("Zeile verdoppeln"));
+    // Side by side after "Abbrechen", on its line, not overlapping it or each other.
+    EXPECT_GT(further[0]->x(), Button(dialog, "BAbbrechen")->geometry().right());
+    EXPECT_GT(further[1]->x(), further[0]->geometry().right());
+    EXPECT_EQ(further[0]->y(), Button(dialog, "BOk")->y());
+
+    auto* memo = dialog.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+    QTextCursor cursor(memo->document()->findBlockByNumber(1));
+    memo->setTextCursor(cursor);
+    QTest::mouseClick(further[0], Qt::LeftButton);
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].second, 1);
+    EXPECT_EQ(dialog.memoText(), QStringLiteral("eins\nzwei\nzwei\ndrei"));
+    EXPECT_EQ(memo->textCursor().blockNumber(), 1); // the cursor keeps its line
+    EXPECT_TRUE(dialog.isVisible());
+
+    QTest::mouseClick(further[1], Qt::LeftButton); // leaves the text as it is
+    EXPECT_EQ(calls.size(), 2);
+    EXPECT_EQ(dialog.memoText(), QStringLiteral("eins\nzwei\nzwei\ndrei"));
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST(InputDialog, QuestionModeEscapeAndCloseCancel) {

@@ -38,6 +38,30 @@ public:
         return result;
     }
 
+    // Clicks the further buttons named in `actionClicks` (caption and cursor line), in order, on
+    // the text as it stands, then answers as ShowTextDialog does; the answer's text, when it has
+    // none of its own, is the text the buttons left.
+    TextDialogResult ShowTextDialogWithActions(const QString& caption, const QString& text,
+                                               TextDialogMode mode,
+                                               const QList<TextDialogAction>& actions) override {
+        QString current = text;
+        for (const auto& [button, line] : actionClicks) {
+            for (const TextDialogAction& action : actions) {
+                if (action.caption == button) {
+                    if (const auto changed = action.run(current, line)) {
+                        current = *changed;
+                    }
+                }
+            }
+        }
+        actionClicks.clear();
+        actionCaptions.append(QStringList{});
+        for (const TextDialogAction& action : actions) {
+            actionCaptions.last().append(action.caption);
+        }
+        return ShowTextDialog(caption, current, mode);
+    }
+
     bool PromptWithHistory(const QString& caption, const QString& prompt,
                            const QString& explanation, QStringList& history,
                            QString& value) override {
@@ -77,11 +101,13 @@ public:
         QString value; // the value the prompt was opened with
     };
 
-    QStringList messages;       // texts of message boxes, in order
-    QStringList columnMessages; // those of them shown in a fixed-width font
-    QStringList questions;      // texts of questions, in order
-    QStringList questionTitles; // titles of the questions that have their own
-    QList<bool> answers;        // answers to give, consumed from the front
+    QList<std::pair<QString, int>> actionClicks; // further buttons to click in the next dialog
+    QList<QStringList> actionCaptions;           // the further buttons of each such dialog
+    QStringList messages;                        // texts of message boxes, in order
+    QStringList columnMessages;                  // those of them shown in a fixed-width font
+    QStringList questions;                       // texts of questions, in order
+    QStringList questionTitles;                  // titles of the questions that have their own
+    QList<bool> answers;                         // answers to give, consumed from the front
     QList<TextDialog> textDialogs;
     QList<TextDialogResult> textAnswers;
     QList<Prompt> prompts;
