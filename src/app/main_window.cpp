@@ -2,6 +2,7 @@
 
 #include "app/notation_window.h"
 #include "app/piece_grid.h"
+#include "app/piece_table_model.h"
 #include "app/window_metrics.h"
 #include "support/errors.h"
 #include "support/program_files.h"
@@ -11,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QVBoxLayout>
 
 namespace zk {
@@ -151,6 +153,14 @@ void MainWindow::BuildTable() {
     });
     connect(sg, &QTableView::clicked, this, &MainWindow::sgClick);
     connect(sg, &QTableView::doubleClicked, this, &MainWindow::sgDblClick);
+    sg->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(sg, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = sg->indexAt(at);
+        if (index.isValid()) {
+            RowContextMenu(PieceTableModel::TableRow(index.row()))
+                ->popup(sg->viewport()->mapToGlobal(at));
+        }
+    });
     centralWidget()->layout()->addWidget(sg);
 }
 

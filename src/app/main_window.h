@@ -30,6 +30,7 @@ class NotationWindow;
 class PieceGrid;
 class Printer;
 class UserDialogs;
+struct ScalaFiles;
 
 // The main window ("Zirkelon"): the piece table `sg`, the control panel `Panel1` with the
 // timbre, tempo, repeat, concert pitch and cache controls, and the menu that reaches every tool.
@@ -120,6 +121,12 @@ public slots:
     void sgClick(const QModelIndex& index);
     void sgDblClick(const QModelIndex& index);
 
+    // The twelve pitches in force at a row of the piece (a row of the table, from 1), computed
+    // silently up to it, saved as a Scala scale and keyboard mapping.
+    void SavePieceRowAsScala(int row);
+    // The context menu of a row of the piece (a row of the table, from 1).
+    QMenu* RowContextMenu(int row);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -161,6 +168,14 @@ private:
     void ShowTextWithAcceptance(const QString& caption, const QString& text, TextDialogMode mode);
     // The waveform of the last piece at 1:scale in the notation window.
     void DrawWaveformAtScale(int scale);
+    // The temperament dialog's Scala buttons: a .scl file becomes a new row of the dialog's
+    // text (returned; nothing when cancelled or refused); the row under the cursor is saved.
+    QList<TextDialogAction> TemperamentDialogActions();
+    std::optional<QString> ImportScalaIntoList(const QString& text);
+    void ExportListRowAsScala(const QString& text, int line);
+    // Asks for the .scl file's name (the .kbm goes beside it) and writes both.
+    void SaveScalaFiles(const ScalaFiles& files, const QString& proposedName);
+    QString ScalaFolder() const;
     friend class WindowExampleHost;
 
     SoundPlayer& m_sound;
@@ -179,6 +194,7 @@ private:
     bool m_editMode = true;
     bool m_firstStart = false;
     bool m_recomputeQueued = false;
+    QString m_scalaFolder; // where the last Scala file was opened or saved
     PassQueue m_passes{[this] { m_settings.onlyCompute = true; }};
 
     // Panel1

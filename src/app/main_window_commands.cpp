@@ -115,8 +115,13 @@ void MainWindow::AcceptDialogText(const QString& caption, const QString& text) {
 void MainWindow::mitteltnig1Click() {
     RunCommand([this] {
         m_dialogs.ShowMessage(TemperamentHelpText());
-        ShowTextWithAcceptance(kTemperamentCaption, m_temperaments.Text(),
-                               TextDialogMode::OkCancel);
+        const TextDialogResult result =
+            m_dialogs.ShowTextDialogWithActions(kTemperamentCaption, m_temperaments.Text(),
+                                                TextDialogMode::OkCancel,
+                                                TemperamentDialogActions());
+        if (result.accepted) {
+            AcceptDialogText(kTemperamentCaption, result.text);
+        }
     });
 }
 

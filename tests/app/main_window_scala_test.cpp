@@ -1,0 +1,175 @@
+#include "app/main_window.h"
+#include "common/piece_rows.h"
+#include "common/scripted_dialogs.h"
+#include "piece/piece_text.h"
+#include "support/program_files.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+
+#include "window_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zk {
+namespace {
+
+// Quarter-comma meantone as the archives publish it: cents above c, the octave as ratio.
+const QString kMeantoneScl = QStringLiteral(
+    "! meanquar.scl\r\n!\r\n1/4-comma meantone scale. Pietro Aaron's temperament (1523)\r\n 12\r\n"
+    "!\r\n 76.04900\r\n 193.15700\r\n 310.26500\r\n 386.31400\r\n 503.42100\r\n 579.47100\r\n"
+    " 696.57800\r\n 772.62700\r\n 889.73500\r\n 1006.84300\r\n 1082.89200\r\n 2/1\r\n");
+
+const QString kImport = QStringLiteral("Scala-Datei importieren…");
+const QString kExport = QStringLiteral("Scala-Datei exportieren…");
+
+class ScalaWindowTest : public test::WindowTest {
+protected:
+    ScalaWindowTest() { QFile::remove(TemperamentList::FilePath()); }
+    ~ScalaWindowTest() override { QFile::remove(TemperamentList::FilePath()); }
+
+    QString Write(const QString& name, const QString& text) {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+        return path;
+    }
+    QString Read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    // Opens "Hilfe|mitteltönig" with the scripted clicks on the dialog's further buttons.
+    void OpenTemperamentDialog(QList<std::pair<QString, int>> clicks) {
+        dialogs.actionClicks = std::move(clicks);
+        window->mitteltnig1Click();
+    }
+    int LineOf(const QString& code) const {
+        const QStringList& lines = window->Temperaments().lines();
+        for (int i = 0; i < lines.size(); ++i) {
+            if (lines[i].startsWith(code)) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ScalaWindowTest, TheTemperamentDialogOffersImportAndExport) {
+    window->mitteltnig1Click();
+    ASSERT_EQ(dialogs.actionCaptions.size(), 1);
+    EXPECT_EQ(dialogs.actionCaptions[0], (QStringList{kImport, kExport}));
+}
+
+TEST_F(ScalaWindowTest, AnImportedMeantoneBecomesTheListsOwnRowOnceAccepted) {
+    dialogs.fileAnswers = {Write(QStringLiteral("meanquar.scl"), kMeantoneScl)};
+    dialogs.answers = {false, true}; // no keyboard mapping; take the changes over
+    dialogs.promptAnswers = {QStringLiteral("mq"), QStringLiteral("Aaron")};
+    OpenTemperamentDialog({{kImport, 0}});
+    ASSERT_EQ(dialogs.prompts.size(), 2);
+    EXPECT_EQ(dialogs.prompts[0].value, QStringLiteral("mc")); // the first free code
+    // The description without the digits the list does not allow in a name.
+    EXPECT_FALSE(dialogs.prompts[1].value.contains(u'1'));
+    EXPECT_TRUE(dialogs.prompts[1].value.contains(QStringLiteral("meantone")));
+    ASSERT_EQ(dialogs.textDialogs.size(), 1);
+    EXPECT_TRUE(dialogs.textDialogs[0].text.contains(QStringLiteral("mq Aaron")));
+    EXPECT_EQ(window->Temperaments().FindTemperamentRow(QStringLiteral("mq")),
+              window->Temperaments().FindTemperamentRow(QStringLiteral("ma")));
+    EXPECT_TRUE(Read(TemperamentList::FilePath()).contains(QStringLiteral("mq Aaron")));
+}
+
+TEST_F(ScalaWindowTest, ATakenCodeIsReplacedOnlyAfterTheUserAgrees) {
+    const TemperamentList before = window->Temperaments();
+    const QString path = Write(QStringLiteral("meanquar.scl"), kMeantoneScl);
+    const struct {
+        bool replace;
+        bool changed;
+    } cases[] = {{false, false}, {true, true}};
+    for (const auto& c : cases) {
+        dialogs = {};
+        dialogs.fileAnswers = {path};
+        dialogs.answers = {false, c.replace, true};
+        dialogs.promptAnswers = {QStringLiteral("mb"), QStringLiteral("Aaron")};
+        OpenTemperamentDialog({{kImport, 0}});
+        ASSERT_GE(dialogs.questions.size(), 2);
+        EXPECT_TRUE(dialogs.questions[1].contains(QStringLiteral("\"mb\" gibt es schon")));
+        EXPECT_EQ(dialogs.textDialogs[0].text.contains(QStringLiteral("mb Aaron")), c.changed);
+        EXPECT_EQ(window->Temperaments().FindTemperamentRow(QStringLiteral("mb")) ==
+                      before.FindTemperamentRow(QStringLiteral("ma")),
+                  c.changed);
+        // Replacing keeps the row in its place.
+        EXPECT_EQ(window->Temperaments().lines().size(), before.lines().size());
+    }
+}
+
+TEST_F(ScalaWindowTest, AFaultyFileIsRefusedByLineAndNothingIsAsked) {
+    dialogs.fileAnswers = {Write(QStringLiteral("bad.scl"), QStringLiteral("Test\n3\n100.0\nx\n"))};
+    OpenTemperamentDialog({{kImport, 0}});
+    ASSERT_EQ(dialogs.messages.size(), 2); // the help text, then the refusal
+    EXPECT_TRUE(dialogs.messages[1].contains(u'4')) << dialogs.messages[1].toStdString();
+    EXPECT_TRUE(dialogs.prompts.isEmpty());
+    EXPECT_EQ(dialogs.textDialogs[0].text, window->Temperaments().Text());
+}
+
+TEST_F(ScalaWindowTest, TheRowUnderTheCursorIsExportedAndItsImportGivesItBack) {
+    const QString scl = m_dir.filePath(QStringLiteral("viertel.scl"));
+    dialogs.fileAnswers = {scl, scl};
+    dialogs.answers = {true, true}; // the mapping written beside it; take the changes over
+    dialogs.promptAnswers = {QStringLiteral("mq"), QStringLiteral("zurück")};
+    dialogs.fileAnswers = {scl, scl, m_dir.filePath(QStringLiteral("viertel.kbm"))};
+    OpenTemperamentDialog({{kExport, LineOf(QStringLiteral("ma"))}, {kImport, 0}});
+    EXPECT_TRUE(Read(scl).contains(QStringLiteral("viertel mitteltönig")));
+    EXPECT_FALSE(Read(m_dir.filePath(QStringLiteral("viertel.kbm"))).isEmpty());
+    EXPECT_TRUE(dialogs.messages.join(u'\n').contains(QStringLiteral("viertel.kbm")));
+    const QStringList ma = window->Temperaments()
+                               .FindTemperamentRow(QStringLiteral("ma"))
+                               .split(u' ', Qt::SkipEmptyParts);
+    const QStringList mq = window->Temperaments()
+                               .FindTemperamentRow(QStringLiteral("mq"))
+                               .split(u' ', Qt::SkipEmptyParts);
+    ASSERT_EQ(mq.size(), 12);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_NEAR(QLocale().toDouble(mq[i]), QLocale().toDouble(ma[i]), 0.0005) << i;
+    }
+}
+
+TEST_F(ScalaWindowTest, TheCursorOutsideARowAsksForOne) {
+    OpenTemperamentDialog({{kExport, 0}});
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[1].contains(QStringLiteral("Cursor")));
+    EXPECT_TRUE(dialogs.fileDialogs.isEmpty());
+}
+
+TEST_F(ScalaWindowTest, ARowOfThePieceSavesThePitchesInForceThere) {
+    using test::Row;
+    LoadPieceText(window->Table(), Row("c", "8", "ceg") + Row("g", "8", "ceg"));
+    QMenu* menu = window->RowContextMenu(2);
+    auto* item = menu->findChild<QAction*>(QStringLiteral("ZeileAlsScala"));
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(item->text().contains(u'2'));
+    const QString scl = m_dir.filePath(QStringLiteral("g.scl"));
+    dialogs.fileAnswers = {scl};
+    item->trigger();
+    delete menu;
+    const QString kbm = Read(m_dir.filePath(QStringLiteral("g.kbm")));
+    // The just scale of G on the G the pass reached: the fifth of the first key's tonic c,
+    // 440 × 6/5 ÷ 4 = 132 Hz, so 198 Hz in some octave.
+    bool found = false;
+    for (const QString& line : kbm.split(QStringLiteral("\r\n"))) {
+        const double octaves = std::log2(line.trimmed().toDouble() / 198.0);
+        if (!line.startsWith(u'!') && std::abs(octaves - std::round(octaves)) < 1e-6) {
+            found = true;
+        }
+    }
+    EXPECT_TRUE(found) << kbm.toStdString();
+    EXPECT_TRUE(Read(scl).contains(QStringLiteral("5/4")));
+}
+
+} // namespace
+} // namespace zk
