@@ -848,10 +848,12 @@ void InsertTemperamentRow(TemperamentList& list, const QString& code, const QStr
     list.SetLines(lines);
 }
 
-ScalaFiles ExportRowAsScl(const TemperamentList& list, const QString& code) {
+ScalaFiles ExportRowAsScl(const TemperamentList& list, const QString& code,
+                          const QString& kammertonText) {
     CheckTemperamentCode(code);
     const TemperamentValues values = RowValues(list, code);
-    const long double a1 = 440.0L * std::exp2(values[0] / kOctaveCents);
+    SilentHost host(kammertonText);
+    const long double a1 = ReadKammerton(host) * std::exp2(values[0] / kOctaveCents);
     KeyTuning tuning = RootedTuning(DegreesFromA(values), kA1, a1, 0);
     const QString name = RowName(list, code);
     tuning.description = name.isEmpty() ? code : name;

@@ -136,8 +136,10 @@ struct ScalaFiles {
 };
 
 // The row `code` of the list: degree 0 on c, mapped onto the keys from c (key 60) with the row's
-// a1 as reference (key 69). Throws ScalaError when the list has no such row or a value is missing.
-ScalaFiles ExportRowAsScl(const TemperamentList& list, const QString& code);
+// a1 as reference (key 69), at the concert pitch `kammertonText` (a1 in Hz, read as the pass reads
+// its field). Throws ScalaError when the list has no such row or a value is missing.
+ScalaFiles ExportRowAsScl(const TemperamentList& list, const QString& code,
+                          const QString& kammertonText = QStringLiteral("440"));
 
 // The twelve pitches in force at `row` of `table` once rows 1 .. row are computed: a just key
 // gives its scale on its tonic (degree 0 and reference on the tonic's key, with the frequency the
