@@ -52,6 +52,34 @@ QStringList Sorted(QStringList words) {
     return words;
 }
 
+// A command line: the program, the words of a command's name ("scala import" is two) and more.
+QStringList Words(const QString& program, const QString& command, const QStringList& more) {
+    return QStringList{program} + command.split(u' ') + more;
+}
+
+// The words the program takes first: the command names, a command with sub-commands once.
+QStringList FirstWords(const QStringList& commands) {
+    QStringList words;
+    for (const QString& command : commands) {
+        const QString first = command.section(u' ', 0, 0);
+        if (!words.contains(first)) {
+            words.append(first);
+        }
+    }
+    return words;
+}
+
+// The sub-commands of `group` ("import", "export" of "scala"); empty for a plain command.
+QStringList SubCommands(const QString& group) {
+    QStringList names;
+    for (const QString& command : CommandNames()) {
+        if (command.startsWith(group + u' ')) {
+            names.append(command.section(u' ', 1));
+        }
+    }
+    return names;
+}
+
 class BashCompletion : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -129,11 +157,18 @@ protected:
         ShellSetup setup;
         setup.script = script;
         QStringList differences;
-        if (Sorted(Complete({"zirkelon", ""}, setup)) != Sorted(CommandNames())) {
+        if (Sorted(Complete({"zirkelon", ""}, setup)) != Sorted(FirstWords(CommandNames()))) {
             differences.append(QStringLiteral("commands"));
         }
+        for (const QString& group : FirstWords(CommandNames())) {
+            const QStringList subCommands = SubCommands(group);
+            if (!subCommands.isEmpty() &&
+                Sorted(Complete({"zirkelon", group, ""}, setup)) != Sorted(subCommands)) {
+                differences.append(QStringLiteral("%1: sub-commands").arg(group));
+            }
+        }
         for (const QString& command : CommandNames()) {
-            QStringList options = Complete({"zirkelon", command, "-"}, setup);
+            QStringList options = Complete(Words("zirkelon", command, {"-"}), setup);
             // "-" is a step of the modulation calculator, not an option.
             options.removeAll(QStringLiteral("-"));
             const QStringList expected = OptionNames(OptionsOfSynopsis(CommandUsage(command)));
@@ -164,6 +199,13 @@ TEST_F(BashCompletion, AnswersTheCommandLine) {
         {{"zirkelon", "compute", "--display", "in"}, {}, {"intervals", "intervals-adjacent"}},
         {{"zirkelon", "modulate", "--key", "F"}, {}, {"F", "Fis"}},
         {{"zirkelon", "midi", "--tuning", ""}, {}, {"bend", "mts"}},
+        // The sub-commands of "scala", a scale file and a mapping file.
+        {{"zirkelon", "scala", ""}, {}, {"export", "import"}},
+        {{"zirkelon", "scala", "import", "--code", "mz", "st"}, {}, {"stueck.txt"}},
+        {{"zirkelon", "scala", "import", "--kbm", "n"}, {}, {"noten.png"}},
+        {{"zirkelon", "scala", "import", "stueck.txt", ""}, {}, {}},
+        {{"zirkelon", "scala", "export", "--code", "ma", ""}, {}, {}},
+        {{"zirkelon", "scala", "export", "--row", "3", "st"}, {}, {"stueck.txt"}},
         // Example names with blanks, escaped for the shell.
         {{"zirkelon", "render", "--example", "Drei"},
          {},
@@ -253,8 +295,12 @@ TEST_F(BashCompletion, ComparisonNoticesAChangeOnOneSide) {
         // An option the command does not have.
         {"values=\"--bass -o --example\"", "values=\"--bass -o --example --fast\"", "notation:"},
         // A command missing.
-        {"keycheck modulate notation render midi play waveform\"", "keycheck modulate notation\"",
-         "commands"},
+        {"keycheck modulate notation render midi play waveform scala\"",
+         "keycheck modulate notation\"", "commands"},
+        // A sub-command missing.
+        {"\"import export\"", "\"import\"", "scala: sub-commands"},
+        // An option of a sub-command dropped.
+        {"values=\"--code --name --kbm\"", "values=\"--code --kbm\"", "scala import:"},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(script.contains(QString::fromUtf8(c.from))) << c.from;
@@ -274,13 +320,16 @@ TEST_F(BashCompletion, ComparisonNoticesAChangeOnOneSide) {
 // free, an option with a value takes it.
 TEST_F(BashCompletion, OptionsTakeTheirValuesAsTheUsageSays) {
     for (const QString& command : CommandNames()) {
-        const QStringList free = Sorted(Complete({"zirkelon", command, ""}));
+        const QStringList free = Sorted(Complete(Words("zirkelon", command, {""})));
         for (const auto& [option, value] : OptionsOfSynopsis(CommandUsage(command))) {
             const QStringList words = value.isEmpty()
-                                          ? QStringList{"zirkelon", command, option, ""}
-                                          : QStringList{"zirkelon", command, option, "x", ""};
-            // With --example the piece is given: no file is left to name.
-            const QStringList expected = option == u"--example" ? QStringList() : free;
+                                          ? Words("zirkelon", command, {option, ""})
+                                          : Words("zirkelon", command, {option, "x", ""});
+            // With --example the piece is given, and a row of the temperament list is exported
+            // without one: no file is left to name.
+            const bool pieceGiven =
+                option == u"--example" || (command == u"scala export" && option == u"--code");
+            const QStringList expected = pieceGiven ? QStringList() : free;
             EXPECT_EQ(Sorted(Complete(words)), expected) << words.join(u' ').toStdString();
         }
     }
@@ -340,7 +389,7 @@ TEST_F(BashCompletion, WorksWithBashCompletionLoaded) {
     }
     ShellSetup setup;
     setup.withBashCompletion = true;
-    EXPECT_EQ(Sorted(Complete({"zirkelon", ""}, setup)), Sorted(CommandNames()));
+    EXPECT_EQ(Sorted(Complete({"zirkelon", ""}, setup)), Sorted(FirstWords(CommandNames())));
     EXPECT_EQ(Sorted(Complete({"zirkelon", "compute", ""}, setup)), Sorted(AllFiles()));
     EXPECT_EQ(Complete({"zirkelon", "notation", "-o", "n"}, setup), QStringList{"noten.png"});
     EXPECT_EQ(Complete({"zirkelon", "example", "Dreiklang", "r"}, setup), QStringList{"rein"});

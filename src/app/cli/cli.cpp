@@ -64,6 +64,20 @@ const QList<Command>& Commands() {
          QStringLiteral("spielt ein Stück ohne Ton und zeichnet sein Schwingungsbild als PNG-Bild; "
                         "N: 1, 3, 10, 30, 100, 300 oder 1000 Abtastwerte je Bildpunkt"),
          WaveformCommand},
+        {QStringLiteral("scala import"),
+         QStringLiteral("scala import --code KÜRZEL [--name NAME] [--kbm ZUORDNUNG.kbm] "
+                        "[--replace] DATEI.scl"),
+         QStringLiteral("nimmt eine Scala-Tonleiter (.scl) mit zwölf Tönen je Oktave als Zeile "
+                        "KÜRZEL (etwa mz) in die Stimmungsliste auf; ohne NAME den der "
+                        "Beschreibung ohne Ziffern; eine vorhandene Zeile nur mit --replace"),
+         ScalaImportCommand},
+        {QStringLiteral("scala export"),
+         QStringLiteral("scala export [--pitch HZ] (--code KÜRZEL | --row ZEILE (DATEI | "
+                        "--example NAME)) -o AUSGABE.scl"),
+         QStringLiteral("schreibt eine Zeile der Stimmungsliste oder die zwölf Töne, die in einer "
+                        "Zeile eines Stücks gelten, als Scala-Tonleiter und daneben die "
+                        "Tastenzuordnung AUSGABE.kbm"),
+         ScalaExportCommand},
     };
     return commands;
 }
@@ -115,15 +129,29 @@ int Run(const QStringList& args, Io& io) {
         return kExitOk;
     }
     for (const Command& command : Commands()) {
-        if (command.name == args.first()) {
+        // A sub-command's name is its words: "scala import" matches the arguments "scala",
+        // "import".
+        const QStringList words = command.name.split(u' ');
+        if (args.mid(0, words.size()) == words) {
             try {
-                return command.run(args.mid(1), io);
+                return command.run(args.mid(words.size()), io);
             } catch (const Error& error) {
                 // One place reports every error a command did not expect.
                 io.err += error.message() + u'\n';
                 return kExitUserError;
             }
         }
+    }
+    QStringList subCommands;
+    for (const Command& command : Commands()) {
+        if (command.name.startsWith(args.first() + u' ')) {
+            subCommands.append(command.name.section(u' ', 1));
+        }
+    }
+    if (!subCommands.isEmpty()) {
+        io.err += QStringLiteral("Nach \"%1\" folgt %2. \"zirkelon --help\" zeigt alle Befehle.\n")
+                      .arg(args.first(), subCommands.join(QStringLiteral(" oder ")));
+        return kExitUsage;
     }
     io.err += QStringLiteral("Unbekannter Befehl \"%1\". \"zirkelon --help\" zeigt alle Befehle.\n")
                   .arg(args.first());

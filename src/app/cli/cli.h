@@ -23,7 +23,7 @@ struct Io {
 };
 
 struct Command {
-    QString name;
+    QString name;    // "eval"; a command with sub-commands has one entry each ("scala import")
     QString usage;   // "eval AUSDRUCK"
     QString summary; // one German line for --help
     std::function<int(const QStringList& args, Io& io)> run;
@@ -54,6 +54,8 @@ int ModulateCommand(const QStringList& args, Io& io);
 int NotationCommand(const QStringList& args, Io& io);
 int PlayCommand(const QStringList& args, Io& io);
 int RenderCommand(const QStringList& args, Io& io);
+int ScalaImportCommand(const QStringList& args, Io& io);
+int ScalaExportCommand(const QStringList& args, Io& io);
 int WaveformCommand(const QStringList& args, Io& io);
 
 // One cell as a field of "compute --tsv": a tab, line feed or carriage return in it would shift
