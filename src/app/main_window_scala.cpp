@@ -24,15 +24,19 @@ const QString kKbmFilter =
     QStringLiteral("Scala-Tastaturbelegungen (*.kbm)|*.kbm|Alle Dateien (*.*)|*.*");
 const QString kImportCaption = QStringLiteral("Scala-Datei importieren");
 
-// The first code "m" + letter that the list does not use yet ("mz" when every letter is taken).
+// The first code "m" + letter that the list does not use yet, small letters first; empty when
+// every letter is taken.
 QString FreeTemperamentCode(const TemperamentList& list) {
-    for (char c = 'a'; c <= 'z'; ++c) {
-        const QString code = QStringLiteral("m") + QLatin1Char(c);
-        if (!TemperamentRowOf(list, code)) {
-            return code;
+    for (const QString& letters : {QStringLiteral("abcdefghijklmnopqrstuvwxyz"),
+                                  QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ")}) {
+        for (const QChar letter : letters) {
+            const QString code = QStringLiteral("m") + letter;
+            if (!TemperamentRowOf(list, code)) {
+                return code;
+            }
         }
     }
-    return QStringLiteral("mz");
+    return QString();
 }
 
 // The base name of the piece file last opened or saved, for a scale's description.
