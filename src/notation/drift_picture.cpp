@@ -489,7 +489,17 @@ void DrawChart(QPainter& painter, const DriftData& data, const QRect& area, int 
                 continue;
             }
             const QPointF point(g.X(row.row), g.Y(static_cast<double>(*value)));
-            if (open) {
+            if (tonic) {
+                // A key holds over its whole row: a step across the row's column.
+                const QPointF start(point.x() - rowWidth / 2, point.y());
+                if (open) {
+                    path.lineTo(start);
+                } else {
+                    path.moveTo(start);
+                    open = true;
+                }
+                path.lineTo(point.x() + rowWidth / 2, point.y());
+            } else if (open) {
                 path.lineTo(point);
             } else {
                 path.moveTo(point);
