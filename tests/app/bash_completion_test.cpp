@@ -253,8 +253,8 @@ TEST_F(BashCompletion, ComparisonNoticesAChangeOnOneSide) {
         // An option the command does not have.
         {"values=\"--bass -o --example\"", "values=\"--bass -o --example --fast\"", "notation:"},
         // A command missing.
-        {"keycheck modulate notation render midi play waveform\"", "keycheck modulate notation\"",
-         "commands"},
+        {"keycheck modulate notation drift render midi play waveform\"",
+         "keycheck modulate notation\"", "commands"},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(script.contains(QString::fromUtf8(c.from))) << c.from;
