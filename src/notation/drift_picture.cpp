@@ -17,7 +17,7 @@ namespace zk {
 namespace {
 
 const QString kChartTitle = QStringLiteral("Abweichung in Cent gegenüber der ersten Tonart");
-const QString kLatticeTitle = QStringLiteral("Der Weg der Tonarten auf dem Tongitter");
+const QString kLatticeTitle = QStringLiteral("Der Weg der Tonarten und Akkorde auf dem Tongitter");
 const QString kFifthsAxis = QStringLiteral("Quinten →");
 const QString kThirdsAxis = QStringLiteral("Terzen ↑");
 const QString kRowAxis = QStringLiteral("Zeile");
@@ -444,10 +444,38 @@ void DrawChart(QPainter& painter, const DriftData& data, const QRect& area, int 
             continue;
         }
         const bool above = (line > 0) != syntonic;
+        const QString text = (line < 0 ? QString(QChar(0x2212)) : QStringLiteral("+")) + name;
+        // At the end of the line where the values keep farther from the name.
+        const double width = metrics.horizontalAdvance(text) + fontPixels;
+        const auto clearance = [&](double from, double to) {
+            double nearest = plot.height();
+            for (const DriftRow& row : data.rows) {
+                const double xr = g.X(row.row);
+                if (xr < from || xr > to) {
+                    continue;
+                }
+                for (const DriftTone* tone : {row.tonic ? &*row.tonic : nullptr,
+                                              row.tones.empty() ? nullptr : &row.tones.front()}) {
+                    if (tone != nullptr) {
+                        const double ty = g.Y(static_cast<double>(tone->drift));
+                        // Only values on the name's side of the line come near it.
+                        if ((above && ty <= y + 2) || (!above && ty >= y - 2)) {
+                            nearest = std::min(nearest, std::fabs(ty - y));
+                        }
+                    }
+                }
+            }
+            return nearest;
+        };
+        const bool right = clearance(plot.right() - width, plot.right()) >
+                           clearance(plot.left(), plot.left() + width);
         painter.setPen(colour);
-        DrawText(painter, QPointF(plot.left() + fontPixels * 0.5, above ? y - 2 : y + 2),
-                 (line < 0 ? QString(QChar(0x2212)) : QStringLiteral("+")) + name,
-                 Qt::AlignLeft | (above ? Qt::AlignBottom : Qt::AlignTop));
+        DrawText(painter,
+                 QPointF(right ? plot.right() - fontPixels * 0.5 : plot.left() + fontPixels * 0.5,
+                         above ? y - 2 : y + 2),
+                 text,
+                 (right ? Qt::AlignRight : Qt::AlignLeft) |
+                     (above ? Qt::AlignBottom : Qt::AlignTop));
     }
     painter.setPen(QPen(kDriftZeroColour, 1.5));
     painter.drawLine(QPointF(plot.left(), g.Y(0)), QPointF(plot.right(), g.Y(0)));
@@ -524,6 +552,47 @@ void DrawChart(QPainter& painter, const DriftData& data, const QRect& area, int 
     painter.setBrush(Qt::NoBrush);
 }
 
+// What the nodes and the red marks mean, at the top right; left out where the title leaves no
+// room for it.
+void DrawLatticeLegend(QPainter& painter, const QRect& area, int fontPixels) {
+    const QFontMetricsF metrics(painter.font());
+    const QString key = QStringLiteral("Tonart");
+    const QString tone = QStringLiteral("erster Ton des Akkords");
+    const QString comma = QStringLiteral("um ein Komma versetzt");
+    const double gap = fontPixels * 1.2;
+    const double mark = fontPixels * 1.6;
+    const double width = metrics.horizontalAdvance(key) + metrics.horizontalAdvance(tone) +
+                         metrics.horizontalAdvance(comma) + 3 * mark + 3 * gap;
+    const double titleWidth =
+        QFontMetricsF(LabelFont(fontPixels, true)).horizontalAdvance(kLatticeTitle);
+    if (width + titleWidth + fontPixels * 2 > area.width()) {
+        return;
+    }
+    const double y = area.top() + fontPixels * 1.1;
+    double x = area.right() - fontPixels * 0.6 - width;
+    const double r = fontPixels * 0.4;
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(kDriftTonicColour);
+    painter.drawEllipse(QPointF(x + mark / 2, y), r, r);
+    x += mark;
+    painter.setPen(Qt::black);
+    DrawText(painter, QPointF(x, y), key, Qt::AlignLeft | Qt::AlignVCenter);
+    x += metrics.horizontalAdvance(key) + gap;
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(kDriftToneColour);
+    painter.drawEllipse(QPointF(x + mark / 2, y), r * 0.6, r * 0.6);
+    x += mark;
+    painter.setPen(Qt::black);
+    DrawText(painter, QPointF(x, y), tone, Qt::AlignLeft | Qt::AlignVCenter);
+    x += metrics.horizontalAdvance(tone) + gap;
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(kDriftCommaColour, 2));
+    painter.drawEllipse(QPointF(x + mark / 2, y), r, r);
+    x += mark;
+    painter.setPen(Qt::black);
+    DrawText(painter, QPointF(x, y), comma, Qt::AlignLeft | Qt::AlignVCenter);
+}
+
 void DrawLattice(QPainter& painter, const DriftData& data, const QRect& area, int fontPixels) {
     const DriftLatticeGeometry g = DriftLatticeGeometryFor(data, area, fontPixels);
     const DriftLatticePaths paths = DriftLatticePathsOf(data);
@@ -542,6 +611,7 @@ void DrawLattice(QPainter& painter, const DriftData& data, const QRect& area, in
     }
     DrawText(painter, QPointF(area.right() - fontPixels * 0.6, area.bottom() - fontPixels * 0.3),
              kFifthsAxis, Qt::AlignRight | Qt::AlignBottom);
+    DrawLatticeLegend(painter, area, fontPixels);
     DrawText(painter, QPointF(area.left() + fontPixels * 0.6, area.center().y()), kThirdsAxis,
              Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -610,6 +680,8 @@ void DrawLattice(QPainter& painter, const DriftData& data, const QRect& area, in
     // A return a comma away: a dashed red line back to the node it nearly meets, with the
     // distance in cents.
     painter.setFont(LabelFont(fontPixels));
+    const auto commaCount = std::count_if(paths.nodes.begin(), paths.nodes.end(),
+                                          [](const DriftNode& node) { return node.comma; });
     for (const DriftNode& node : paths.nodes) {
         if (!node.comma) {
             continue;
@@ -627,11 +699,15 @@ void DrawLattice(QPainter& painter, const DriftData& data, const QRect& area, in
         }
         arc.quadTo(middle + normal * 2, b);
         painter.drawPath(arc);
-        painter.setPen(kDriftCommaColour);
-        const QString sign = node.commaCents > 0 ? QStringLiteral("+") : QString();
-        DrawHaloText(painter, middle + normal + QPointF(0, -2),
-                     sign + DriftCentsText(node.commaCents) + QStringLiteral(" Cent"),
-                     Qt::AlignHCenter | Qt::AlignBottom);
+        // A few returns carry their distance; many would bury the names, and the chart above
+        // gives the cents anyway.
+        if (commaCount <= 3) {
+            painter.setPen(kDriftCommaColour);
+            const QString sign = node.commaCents > 0 ? QStringLiteral("+") : QString();
+            DrawHaloText(painter, middle + normal + QPointF(0, -2),
+                         sign + DriftCentsText(node.commaCents) + QStringLiteral(" Cent"),
+                         Qt::AlignHCenter | Qt::AlignBottom);
+        }
     }
 
     // The nodes with their names; the first key is marked "1".
