@@ -43,6 +43,13 @@ double Fraction(double value, double low, double high) {
     return high > low ? (value - low) / (high - low) : 0.5;
 }
 
+// `area` without margins on its four sides; never less than a pixel either way, however small the
+// picture.
+QRectF Inset(const QRect& area, double left, double top, double right, double bottom) {
+    return QRectF(area.left() + left, area.top() + top, std::max(1.0, area.width() - left - right),
+                  std::max(1.0, area.height() - top - bottom));
+}
+
 // A step for axis ticks of at least `minimum` units: 1, 2 or 5 times a power of ten.
 double NiceStep(double minimum) {
     if (!(minimum > 0) || !std::isfinite(minimum)) {
@@ -113,16 +120,6 @@ QString BaseName(const QString& label) {
     return base;
 }
 
-long double WithinHalfOctave(long double cents) {
-    cents = std::fmod(cents, 1200.0L);
-    if (cents > 600) {
-        cents -= 1200;
-    } else if (cents <= -600) {
-        cents += 1200;
-    }
-    return cents;
-}
-
 } // namespace
 
 QSize ClampedDriftSize(QSize size) {
@@ -176,13 +173,8 @@ DriftChartGeometry DriftChartGeometryFor(const DriftData& data, const QRect& are
         }
     }
     // Room for the title and legend above, the tick labels left, the row numbers below.
-    const double left = fontPixels * 3.6;
-    const double top = fontPixels * 2.6;
-    const double bottom = fontPixels * 2.4;
-    const double right = fontPixels * 1.2;
     geometry.plot =
-        QRectF(area.left() + left, area.top() + top, std::max(1.0, area.width() - left - right),
-               std::max(1.0, area.height() - top - bottom));
+        Inset(area, fontPixels * 3.6, fontPixels * 2.6, fontPixels * 1.2, fontPixels * 2.4);
     // Above the highest and below the lowest line the height of a comma's name, so that a name
     // written outside its line stays inside the graph.
     const double labelRoom = fontPixels * 1.4;
@@ -289,15 +281,16 @@ DriftLatticePaths DriftLatticePathsOf(const DriftData& data) {
             }
             const bool sameName = BaseName(node.label) == startName;
             const bool nearStart =
-                std::fabs(WithinHalfOctave(node.cents - startCents)) < kCommaNearness;
+                std::fabs(CentsWithinHalfOctave(node.cents - startCents)) < kCommaNearness;
             if (!sameName && !nearStart) {
                 continue;
             }
             // The nearest of the earlier ones in pitch.
             std::size_t nearest = chain.front();
-            long double distance = WithinHalfOctave(node.cents - paths.nodes[nearest].cents);
+            long double distance = CentsWithinHalfOctave(node.cents - paths.nodes[nearest].cents);
             for (const std::size_t earlier : chain) {
-                const long double d = WithinHalfOctave(node.cents - paths.nodes[earlier].cents);
+                const long double d =
+                    CentsWithinHalfOctave(node.cents - paths.nodes[earlier].cents);
                 if (std::fabs(d) < std::fabs(distance)) {
                     nearest = earlier;
                     distance = d;
@@ -317,13 +310,8 @@ DriftLatticeGeometry DriftLatticeGeometryFor(const DriftData& data, const QRect&
     DriftLatticeGeometry geometry;
     const DriftLatticePaths paths = DriftLatticePathsOf(data);
     // Room for the title above, "Terzen ↑" left and "Quinten →" below.
-    const double top = fontPixels * 2.4;
-    const double left = fontPixels * 5.5;
-    const double right = fontPixels * 1.5;
-    const double bottom = fontPixels * 1.8;
     geometry.area =
-        QRectF(area.left() + left, area.top() + top, std::max(1.0, area.width() - left - right),
-               std::max(1.0, area.height() - top - bottom));
+        Inset(area, fontPixels * 5.5, fontPixels * 2.4, fontPixels * 1.5, fontPixels * 1.8);
     if (paths.nodes.empty()) {
         return geometry;
     }

@@ -23,17 +23,6 @@ constexpr int kMaxThirds = 30;
 // range never come that close, and the rounding of a long chain of just steps stays far below it.
 constexpr long double kOctaveTolerance = 1e-9L;
 
-// Cents brought within half an octave: (-600, 600].
-long double WithinHalfOctave(long double cents) {
-    cents = std::fmod(cents, 1200.0L);
-    if (cents > 600) {
-        cents -= 1200;
-    } else if (cents <= -600) {
-        cents += 1200;
-    }
-    return cents;
-}
-
 // The tone of the same name in the first key: the tempered pitch as written, snapped to the just
 // scale of the first key without its commas and other modifiers.
 long double NominalTone(const TonartScale& firstScale, long double tempered) {
@@ -52,7 +41,7 @@ std::optional<DriftTone> Measure(long double sounding, long double tempered, lon
     const long double plain = sounding / kammertonFactor;
     tone.cents = Cents(reference, plain);
     try {
-        tone.drift = WithinHalfOctave(Cents(NominalTone(firstScale, tempered), plain));
+        tone.drift = CentsWithinHalfOctave(Cents(NominalTone(firstScale, tempered), plain));
     } catch (const Error&) {
         return std::nullopt;
     }
@@ -63,6 +52,16 @@ std::optional<DriftTone> Measure(long double sounding, long double tempered, lon
 }
 
 } // namespace
+
+long double CentsWithinHalfOctave(long double cents) {
+    cents = std::fmod(cents, 1200.0L);
+    if (cents > 600) {
+        cents -= 1200;
+    } else if (cents <= -600) {
+        cents += 1200;
+    }
+    return cents;
+}
 
 long double SyntonicCommaCents() {
     return 1200 * std::log2(81.0L / 80.0L);

@@ -22,6 +22,10 @@ struct PassSettings;
 long double SyntonicCommaCents();
 long double PythagoreanCommaCents();
 
+// Cents brought within half an octave either way, (-600, 600]: the distance of two tones with the
+// octaves between them left out.
+long double CentsWithinHalfOctave(long double cents);
+
 // A place on the tone lattice relative to the first key: the ratio is 2^o × (3/2)^fifths ×
 // (5/4)^thirds for some whole number of octaves o, which the lattice does not show.
 struct LatticePoint {

@@ -6,8 +6,8 @@
 #include "notation/drift_picture.h"
 #include "piece/comma_drift.h"
 #include "piece/compute_pass.h"
+#include "piece/computed_drift.h"
 #include "piece/piece_table.h"
-#include "piece/recording_pass_host.h"
 
 #include <QFile>
 #include <QImage>
@@ -34,10 +34,7 @@ DriftData ExampleDrift(const char* caption) {
     }
     PieceTable table;
     BuildExampleTable(*entry, table);
-    TonartScale scale;
-    PassSettings settings;
-    test::RecordingPassHost host;
-    return ComputeCommaDrift(table, scale, settings, host);
+    return test::DriftOfTable(table);
 }
 
 const DriftRow* RowWithKey(const DriftData& data, const QString& key) {

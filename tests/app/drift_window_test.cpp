@@ -4,9 +4,9 @@
 #include "engine/key_scale.h"
 #include "notation/drift_picture.h"
 #include "piece/compute_pass.h"
+#include "piece/computed_drift.h"
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
-#include "piece/recording_pass_host.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,12 +24,7 @@ namespace {
 using test::Row;
 
 DriftData DriftOf(const QString& rows) {
-    PieceTable table;
-    LoadPieceText(table, rows);
-    TonartScale scale;
-    PassSettings settings;
-    test::RecordingPassHost host;
-    return ComputeCommaDrift(table, scale, settings, host);
+    return test::DriftOfRows(rows);
 }
 
 // c, g, d, a: a key node at every fifth.

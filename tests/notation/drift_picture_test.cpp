@@ -4,9 +4,9 @@
 #include "notation/drift_picture.h"
 #include "piece/comma_drift.h"
 #include "piece/compute_pass.h"
+#include "piece/computed_drift.h"
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
-#include "piece/recording_pass_host.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +18,7 @@ namespace {
 using test::Row;
 
 DriftData DriftOf(const QString& rows) {
-    PieceTable table;
-    LoadPieceText(table, rows);
-    TonartScale scale;
-    PassSettings settings;
-    test::RecordingPassHost host;
-    return ComputeCommaDrift(table, scale, settings, host);
+    return test::DriftOfRows(rows);
 }
 
 // Keys around the circle of fifths, from c to h#, then a chord.
