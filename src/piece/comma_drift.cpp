@@ -75,16 +75,35 @@ std::optional<LatticePoint> LatticePointOf(long double ratio) {
     if (!(ratio > 0) || !std::isfinite(ratio)) {
         return std::nullopt;
     }
-    const long double octaves = std::log2(ratio);
-    const long double fifth = std::log2(1.5L);
-    const long double third = std::log2(1.25L);
-    for (int thirds = -kMaxThirds; thirds <= kMaxThirds; ++thirds) {
-        const long double afterThirds = octaves - thirds * third;
-        for (int fifths = -kMaxFifths; fifths <= kMaxFifths; ++fifths) {
-            const long double rest = afterThirds - fifths * fifth;
-            if (std::fabs(rest - std::nearbyint(rest)) < kOctaveTolerance) {
-                return LatticePoint{fifths, thirds};
+    // Every place of the search range by the fraction of an octave its fifths and thirds make,
+    // sorted, so that a ratio is looked up by its own fraction of an octave.
+    struct Place {
+        long double fraction; // in [0, 1)
+        LatticePoint point;
+    };
+    static const std::vector<Place> places = [] {
+        std::vector<Place> all;
+        const long double fifth = std::log2(1.5L);
+        const long double third = std::log2(1.25L);
+        for (int thirds = -kMaxThirds; thirds <= kMaxThirds; ++thirds) {
+            for (int fifths = -kMaxFifths; fifths <= kMaxFifths; ++fifths) {
+                const long double octaves = fifths * fifth + thirds * third;
+                all.push_back({octaves - std::floor(octaves), {fifths, thirds}});
             }
+        }
+        std::sort(all.begin(), all.end(),
+                  [](const Place& a, const Place& b) { return a.fraction < b.fraction; });
+        return all;
+    }();
+    const long double octaves = std::log2(ratio);
+    const long double fraction = octaves - std::floor(octaves);
+    // Near 0 the place may sit just below 1, and the other way round.
+    for (const long double wanted : {fraction, fraction + 1, fraction - 1}) {
+        const auto found = std::lower_bound(
+            places.begin(), places.end(), wanted - kOctaveTolerance,
+            [](const Place& place, long double value) { return place.fraction < value; });
+        if (found != places.end() && std::fabs(found->fraction - wanted) < kOctaveTolerance) {
+            return found->point;
         }
     }
     return std::nullopt;
