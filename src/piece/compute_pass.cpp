@@ -195,11 +195,20 @@ void ComputePass(int target, PieceTable& table, TonartScale& scale, PassSettings
         // keeps what it wrote so far.
         long double duration = 0;
         ChordFrequencies f;
+        const bool keyEntered = !IsBlank(table.Cell(PieceTable::kKeyColumn, r));
+        const auto report = [&](bool computed) {
+            if (keyEntered || computed) {
+                host.RowComputed({r, state.keyText, keyEntered, state.tilde || state.m, state.tonic,
+                                  state.firstKey, kammertonFactor, chord, computed,
+                                  computed ? f : ChordFrequencies{}});
+            }
+        };
         try {
-            if (!IsBlank(table.Cell(PieceTable::kKeyColumn, r))) {
+            if (keyEntered) {
                 EnterKey(table.Cell(PieceTable::kKeyColumn, r), state, scale);
             }
             if (IsBlank(table.Cell(PieceTable::kDurationColumn, r)) && chord.isEmpty()) {
+                report(false);
                 continue;
             }
             duration = Evaluate(table.Cell(PieceTable::kDurationColumn, r));
@@ -214,8 +223,10 @@ void ComputePass(int target, PieceTable& table, TonartScale& scale, PassSettings
             }
             f = reader.Frequencies();
         } catch (const Error&) {
+            report(false);
             continue;
         }
+        report(true);
         if (target > 0) {
             settings.onlyCompute = true;
         }

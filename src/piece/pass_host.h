@@ -8,6 +8,22 @@ namespace zk {
 
 class PieceTable;
 
+// One row as the pass has just computed it, for whoever follows the piece's way through its keys
+// (the comma-drift picture). Reported for every row whose key cell is not blank and every row
+// with a duration or a chord, in table order, before the row sounds.
+struct ComputedRow {
+    int row = 0;
+    QString keyText;          // the key entry in force, trimmed
+    bool keyEntered = false;  // this row's key cell was not blank
+    bool tempered = false;    // the key in force starts with "~" or "m"
+    long double tonic = 0;    // u: the tonic of the last key entry in Hz, 0 when there is none
+    long double firstKey = 0; // K: the first key frequency so far, 0 before it
+    long double kammertonFactor = 1; // concert pitch / 440; the chord's frequencies include it
+    QString chord;                   // the chord text, trimmed
+    bool computed = false;           // the row had a duration or a chord and was computed in full
+    ChordFrequencies frequencies;    // the row's tones (all 0 when not computed)
+};
+
 // What the computation pass reads and does outside the piece table: the main window's fields,
 // the notation window, scrolling, the event loop and the sound. The desktop program implements it
 // with its widgets; the command line and the tests with plain values.
@@ -47,6 +63,9 @@ public:
 
     // Shows the result of the key check.
     virtual void ShowKeyCheck(const QString& message) = 0;
+
+    // Hears of every row the pass has gone through; most hosts have no use for it.
+    virtual void RowComputed(const ComputedRow& row) { Q_UNUSED(row); }
 };
 
 } // namespace zk

@@ -295,7 +295,7 @@ TEST_F(BashCompletion, ComparisonNoticesAChangeOnOneSide) {
         // An option the command does not have.
         {"values=\"--bass -o --example\"", "values=\"--bass -o --example --fast\"", "notation:"},
         // A command missing.
-        {"keycheck modulate notation render midi play waveform scala\"",
+        {"keycheck modulate notation drift render midi play waveform scala\"",
          "keycheck modulate notation\"", "commands"},
         // A sub-command missing.
         {"\"import export\"", "\"import\"", "scala: sub-commands"},

@@ -38,6 +38,13 @@ const QList<Command>& Commands() {
          QStringLiteral("zeichnet die Noten eines Stücks als PNG-Bild; --bass: wie viele Töne "
                         "jedes Akkords im Bass stehen (v = variabel)"),
          NotationCommand},
+        {QStringLiteral("drift"),
+         QStringLiteral("drift [--width B] [--height H] -o AUSGABE.png (DATEI | --example NAME)"),
+         QStringLiteral("rechnet ein Stück ohne Ton und zeichnet seine Kommadrift als PNG-Bild: "
+                        "die Abweichung jeder Zeile in Cent gegenüber der ersten Tonart und den "
+                        "Weg der Tonarten auf dem Tongitter; B und H in Bildpunkten, ohne Angabe "
+                        "1200 und 600"),
+         DriftCommand},
         {QStringLiteral("render"),
          QStringLiteral("render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | --sawtooth] "
                         "[--pitch HZ] [--tempo N] -o AUSGABE.wav (DATEI | --example NAME)"),
@@ -83,7 +90,7 @@ const QList<Command>& Commands() {
 }
 
 bool NeedsFonts(const QString& command) {
-    return command == u"notation" || command == u"waveform";
+    return command == u"notation" || command == u"waveform" || command == u"drift";
 }
 
 QString VersionText() {

@@ -48,6 +48,7 @@ QString VersionText();
 int EvalCommand(const QStringList& args, Io& io);
 int ExampleCommand(const QStringList& args, Io& io);
 int ComputeCommand(const QStringList& args, Io& io);
+int DriftCommand(const QStringList& args, Io& io);
 int KeycheckCommand(const QStringList& args, Io& io);
 int MidiCommand(const QStringList& args, Io& io);
 int ModulateCommand(const QStringList& args, Io& io);
