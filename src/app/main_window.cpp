@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/drift_window.h"
 #include "app/notation_window.h"
 #include "app/piece_grid.h"
 #include "app/piece_table_model.h"

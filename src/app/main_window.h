@@ -15,6 +15,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -25,6 +26,7 @@ class QWidget;
 
 namespace zk {
 
+class DriftWindow;
 class ExampleEntry;
 class NotationWindow;
 class PieceGrid;
@@ -118,6 +120,9 @@ public slots:
     // The seven items "Schwingunsgbild zeichnen 1:…" of the menu "Rechnen"; each carries its
     // scale.
     void MZeichnenClick();
+    // "Kommadrift zeigen": computes the piece silently, as "Rechne" does, and shows how its keys
+    // and chords drift against the first key in a window of its own.
+    void KommadriftZeigenClick();
     void sgClick(const QModelIndex& index);
     void sgDblClick(const QModelIndex& index);
 
@@ -150,6 +155,11 @@ private:
     // PlaybackControl
     bool OnlyCompute() const override { return m_settings.onlyCompute; }
 
+public:
+    // The drift window once "Kommadrift zeigen" has opened it.
+    DriftWindow* DriftPictureWindow() const { return m_driftWindow.get(); }
+
+private:
     void BuildPanel();
     void BuildTable();
     void BuildMenus();
@@ -195,6 +205,7 @@ private:
     bool m_firstStart = false;
     bool m_recomputeQueued = false;
     QString m_scalaFolder; // where the last Scala file was opened or saved
+    std::unique_ptr<DriftWindow> m_driftWindow;
     PassQueue m_passes{[this] { m_settings.onlyCompute = true; }};
 
     // Panel1

@@ -115,10 +115,9 @@ void MainWindow::AcceptDialogText(const QString& caption, const QString& text) {
 void MainWindow::mitteltnig1Click() {
     RunCommand([this] {
         m_dialogs.ShowMessage(TemperamentHelpText());
-        const TextDialogResult result =
-            m_dialogs.ShowTextDialogWithActions(kTemperamentCaption, m_temperaments.Text(),
-                                                TextDialogMode::OkCancel,
-                                                TemperamentDialogActions());
+        const TextDialogResult result = m_dialogs.ShowTextDialogWithActions(
+            kTemperamentCaption, m_temperaments.Text(), TextDialogMode::OkCancel,
+            TemperamentDialogActions());
         if (result.accepted) {
             AcceptDialogText(kTemperamentCaption, result.text);
         }

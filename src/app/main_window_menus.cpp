@@ -60,6 +60,8 @@ void MainWindow::BuildMenus() {
 
     QMenu* rechnen = bar->addMenu(QStringLiteral("Rechnen"));
     add(rechnen, QStringLiteral("Rechne"), "Rechne1", &MainWindow::Rechne1Click);
+    add(rechnen, QStringLiteral("Kommadrift zeigen"), "Kommadriftzeigen1",
+        &MainWindow::KommadriftZeigenClick);
     rechnen->addSeparator();
     for (const int scale : kWaveformScales) {
         QAction* action = add(rechnen, QStringLiteral("Schwingunsgbild zeichnen 1:%1").arg(scale),

@@ -1,9 +1,11 @@
 #include "app/main_window.h"
 
+#include "app/drift_window.h"
 #include "app/notation_window.h"
 #include "app/piece_grid.h"
 #include "app/piece_table_model.h"
 #include "app/window_metrics.h"
+#include "piece/comma_drift.h"
 #include "sound/audio_output.h"
 #include "support/errors.h"
 
@@ -60,6 +62,25 @@ void MainWindow::RecomputeSoon() {
 
 void MainWindow::Rechne1Click() {
     QueuePass(0, true);
+}
+
+void MainWindow::KommadriftZeigenClick() {
+    m_passes.Run({[this] {
+                      m_settings.onlyCompute = true;
+                      RunCommand([this] {
+                          DriftData drift = ComputeCommaDrift(m_table, m_scale, m_settings, *this);
+                          if (m_driftWindow) {
+                              m_driftWindow->SetData(std::move(drift));
+                          } else {
+                              m_driftWindow =
+                                  std::make_unique<DriftWindow>(m_dialogs, std::move(drift), this);
+                          }
+                          m_driftWindow->show();
+                          m_driftWindow->raise();
+                      });
+                      m_notation.RestoreNotationWindow();
+                  },
+                  false});
 }
 
 void MainWindow::Spiele1Click() {

@@ -18,8 +18,7 @@ namespace zk {
 
 namespace {
 
-const QString kScalaFilter =
-    QStringLiteral("Scala-Dateien (*.scl)|*.scl|Alle Dateien (*.*)|*.*");
+const QString kScalaFilter = QStringLiteral("Scala-Dateien (*.scl)|*.scl|Alle Dateien (*.*)|*.*");
 const QString kKbmFilter =
     QStringLiteral("Scala-Tastaturbelegungen (*.kbm)|*.kbm|Alle Dateien (*.*)|*.*");
 const QString kImportCaption = QStringLiteral("Scala-Datei importieren");
@@ -28,7 +27,7 @@ const QString kImportCaption = QStringLiteral("Scala-Datei importieren");
 // every letter is taken.
 QString FreeTemperamentCode(const TemperamentList& list) {
     for (const QString& letters : {QStringLiteral("abcdefghijklmnopqrstuvwxyz"),
-                                  QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ")}) {
+                                   QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ")}) {
         for (const QChar letter : letters) {
             const QString code = QStringLiteral("m") + letter;
             if (!TemperamentRowOf(list, code)) {
@@ -86,10 +85,9 @@ std::optional<QString> MainWindow::ImportScalaIntoList(const QString& text) {
         list.SetText(text);
         QStringList codeHistory;
         QString code = FreeTemperamentCode(list);
-        if (!m_dialogs.PromptWithHistory(kImportCaption,
-                                         QStringLiteral("Kürzel der neuen Temperatur:"),
-                                         QStringLiteral("\"m\" und ein Zeichen, z. B. \"mz\""),
-                                         codeHistory, code)) {
+        if (!m_dialogs.PromptWithHistory(
+                kImportCaption, QStringLiteral("Kürzel der neuen Temperatur:"),
+                QStringLiteral("\"m\" und ein Zeichen, z. B. \"mz\""), codeHistory, code)) {
             return std::nullopt;
         }
         code = code.trimmed();
@@ -97,8 +95,8 @@ std::optional<QString> MainWindow::ImportScalaIntoList(const QString& text) {
         QStringList nameHistory;
         QString name = TemperamentNameFromDescription(scale.description);
         if (!m_dialogs.PromptWithHistory(kImportCaption, QStringLiteral("Name der Temperatur:"),
-                                         QStringLiteral("ohne Ziffern und Vorzeichen"),
-                                         nameHistory, name)) {
+                                         QStringLiteral("ohne Ziffern und Vorzeichen"), nameHistory,
+                                         name)) {
             return std::nullopt;
         }
         name = name.trimmed();
@@ -121,9 +119,8 @@ void MainWindow::ExportListRowAsScala(const QString& text, int line) {
     try {
         TemperamentList list;
         list.SetText(text);
-        const QString lineText = line >= 0 && line < list.lines().size()
-                                     ? list.lines()[line].trimmed()
-                                     : QString();
+        const QString lineText =
+            line >= 0 && line < list.lines().size() ? list.lines()[line].trimmed() : QString();
         const QString code = lineText.left(2);
         if (!code.startsWith(u'm') || code.size() < 2 || TemperamentRowOf(list, code) != lineText) {
             m_dialogs.ShowMessage(QStringLiteral("Setzen Sie den Cursor in die Zeile der "
@@ -139,17 +136,17 @@ void MainWindow::ExportListRowAsScala(const QString& text, int line) {
 }
 
 void MainWindow::SaveScalaFiles(const ScalaFiles& files, const QString& proposedName) {
-    const auto path = m_dialogs.AskSaveFileName(ScalaFolder(), proposedName + QStringLiteral(".scl"),
-                                                kScalaFilter);
+    const auto path = m_dialogs.AskSaveFileName(
+        ScalaFolder(), proposedName + QStringLiteral(".scl"), kScalaFilter);
     if (!path) {
         m_dialogs.ShowMessage(QStringLiteral("Nicht gespeichert"));
         return;
     }
     m_scalaFolder = QFileInfo(*path).path();
     WriteScalaFiles(*path, files);
-    m_dialogs.ShowMessage(QStringLiteral("Gespeichert:\r%1\r%2")
-                              .arg(QDir::toNativeSeparators(*path),
-                                   QDir::toNativeSeparators(KbmPathFor(*path))));
+    m_dialogs.ShowMessage(
+        QStringLiteral("Gespeichert:\r%1\r%2")
+            .arg(QDir::toNativeSeparators(*path), QDir::toNativeSeparators(KbmPathFor(*path))));
 }
 
 void MainWindow::SavePieceRowAsScala(int row) {
@@ -163,8 +160,8 @@ void MainWindow::SavePieceRowAsScala(int row) {
 QMenu* MainWindow::RowContextMenu(int row) {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* scala =
-        menu->addAction(QStringLiteral("Stimmung der Zeile %1 als Scala-Datei speichern…").arg(row));
+    QAction* scala = menu->addAction(
+        QStringLiteral("Stimmung der Zeile %1 als Scala-Datei speichern…").arg(row));
     scala->setObjectName(QStringLiteral("ZeileAlsScala"));
     connect(scala, &QAction::triggered, this, [this, row] { SavePieceRowAsScala(row); });
     return menu;

@@ -1,3 +1,4 @@
+#include "app/drift_window.h"
 #include "app/main_window.h"
 #include "app/notation_window.h"
 #include "app/piece_table_model.h"
@@ -25,6 +26,8 @@
 #include "window_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace zk {
 namespace {
@@ -87,6 +90,30 @@ TEST_F(MainWindowTest, RechneComputesAndSpielePlaysEveryRow) {
     Action("Rechne1")->trigger();
     EXPECT_TRUE(Cell(4, 1).startsWith(QStringLiteral("5/4 386,3 gT (110)[ 0 0 1]")));
     window->grab().save(QStringLiteral(ZK_BINARY_DIR "/main_window_cadence_all.png"));
+}
+
+TEST_F(MainWindowTest, KommadriftZeigenComputesSilentlyAndShowsTheDriftInItsOwnWindow) {
+    // Three just fifths up from c: d is still c's whole tone 9/8, a lies a syntonic comma above
+    // c's sixth 5/3 (27/16 against 5/3).
+    Load(Row("c", "8", "ceg") + Row("g", "8", "gh1d1") + Row("d", "8", "df*a") +
+         Row("a", "8", "ac*1e1"));
+    Action("Kommadriftzeigen1")->trigger();
+    EXPECT_EQ(Cell(3, 1), QStringLiteral("132 165 198 ")); // computed as "Rechne" computes
+    EXPECT_TRUE(audio.images.isEmpty());
+    DriftWindow* drift = window->DriftPictureWindow();
+    ASSERT_NE(drift, nullptr);
+    EXPECT_TRUE(drift->isVisible());
+    EXPECT_TRUE(drift->isWindow());
+    ASSERT_EQ(drift->Data().rows.size(), 4u);
+    ASSERT_TRUE(drift->Data().rows[3].tonic.has_value());
+    const double comma = 1200.0 * std::log2(81.0 / 80.0);
+    EXPECT_NEAR(static_cast<double>(drift->Data().rows[2].tonic->drift), 0.0, 1e-9);
+    EXPECT_NEAR(static_cast<double>(drift->Data().rows[3].tonic->drift), comma, 1e-9);
+    // Again after a change: the same window shows the new drift.
+    Load(Row("c", "8", "ceg"));
+    Action("Kommadriftzeigen1")->trigger();
+    EXPECT_EQ(window->DriftPictureWindow(), drift);
+    EXPECT_EQ(drift->Data().rows.size(), 1u);
 }
 
 TEST_F(MainWindowTest, DoubleClickOnAChordPlaysThatRowOnly) {
