@@ -33,7 +33,7 @@ constexpr long double kCommaNearness = 30;
 
 QFont LabelFont(int pixels, bool bold = false) {
     QFont font;
-    font.setPixelSize(std::max(6, pixels));
+    font.setPixelSize(std::max(7, pixels));
     font.setBold(bold);
     return font;
 }
