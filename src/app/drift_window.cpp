@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -85,6 +86,12 @@ const QImage& DriftWindow::Picture() const {
 }
 
 void DriftWindow::SaveAsPicture() {
+    // The dialogs belong to the main window, which the window manager brings forward when they
+    // close; the picture being saved comes back in front of it.
+    const auto comeBack = qScopeGuard([this] {
+        raise();
+        activateWindow();
+    });
     const QFileInfo last(m_lastFile);
     const QString folder = m_lastFile.isEmpty()
                                ? QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)

@@ -138,6 +138,38 @@ TEST_F(DriftWindowTest, CancelOrAFileThatCannotBeWrittenLeavesEverythingAlone) {
     EXPECT_EQ(file.readAll(), QByteArray("earlier"));
 }
 
+// The save dialog belongs to the main window: when it closes, the window manager brings the main
+// window forward. The picture the user was saving must come back in front of it.
+TEST_F(DriftWindowTest, ThePictureComesBackInFrontAfterTheSaveDialog) {
+    QWidget mainWindow;
+    mainWindow.resize(1000, 700);
+    struct Dialogs : test::ScriptedDialogs {
+        QWidget* owner = nullptr;
+        std::optional<QString> AskSaveFileName(const QString& folder, const QString& name,
+                                               const QString& filter) override {
+            owner->show();
+            owner->raise();
+            owner->activateWindow();
+            QApplication::processEvents();
+            return ScriptedDialogs::AskSaveFileName(folder, name, filter);
+        }
+    } ownDialogs;
+    ownDialogs.owner = &mainWindow;
+    DriftWindow drift(ownDialogs, DriftOf(kFifths));
+    drift.show();
+    QApplication::processEvents();
+    const QString path = dir.filePath(u"vorn.png"_qs);
+    const struct {
+        std::optional<QString> answer;
+    } cases[] = {{path}, {std::nullopt}, {dir.filePath(u"fehlt/x.png"_qs)}};
+    for (const auto& c : cases) {
+        ownDialogs.fileAnswers = {c.answer};
+        drift.SaveAsPicture();
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::activeWindow(), &drift) << c.answer.value_or(u"-"_qs).toStdString();
+    }
+}
+
 TEST(DriftWindow, EmptyDataAndATinyWindowDrawWithoutFault) {
     test::ScriptedDialogs dialogs;
     DriftWindow window(dialogs, DriftData{});
