@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QRegularExpression>
 
 // Scala tuning files in the window: the temperament dialog imports a .scl as a new row of its
 // text and exports the row under the cursor; a row of the piece exports the twelve pitches in
@@ -36,6 +37,23 @@ QString FreeTemperamentCode(const TemperamentList& list) {
         }
     }
     return QString();
+}
+
+// The name proposed for an imported scale: its description as the list allows it, short enough
+// for the list's name column (22 characters) so that the values stay in their columns: up to a
+// ":", ";", "," or "(" that ends a title, then cut at a word. The user may still type any name.
+QString ProposedTemperamentName(const QString& description) {
+    constexpr int kNameColumn = 22;
+    QString name = TemperamentNameFromDescription(description);
+    const qsizetype titleEnd = name.indexOf(QRegularExpression(QStringLiteral("[:;,(]")));
+    if (titleEnd > 0 && name.size() > kNameColumn) {
+        name = name.left(titleEnd).trimmed();
+    }
+    if (name.size() > kNameColumn) {
+        const qsizetype blank = name.lastIndexOf(u' ', kNameColumn);
+        name = name.left(blank > 0 ? blank : kNameColumn).trimmed();
+    }
+    return name;
 }
 
 // The base name of the piece file last opened or saved, for a scale's description.
@@ -93,7 +111,7 @@ std::optional<QString> MainWindow::ImportScalaIntoList(const QString& text) {
         code = code.trimmed();
         CheckTemperamentCode(code);
         QStringList nameHistory;
-        QString name = TemperamentNameFromDescription(scale.description);
+        QString name = ProposedTemperamentName(scale.description);
         if (!m_dialogs.PromptWithHistory(kImportCaption, QStringLiteral("Name der Temperatur:"),
                                          QStringLiteral("ohne Ziffern und Vorzeichen"), nameHistory,
                                          name)) {

@@ -83,9 +83,11 @@ TEST_F(ScalaWindowTest, AnImportedMeantoneBecomesTheListsOwnRowOnceAccepted) {
     OpenTemperamentDialog({{kImport, 0}});
     ASSERT_EQ(dialogs.prompts.size(), 2);
     EXPECT_EQ(dialogs.prompts[0].value, QStringLiteral("mz")); // the first free code
-    // The description without the digits the list does not allow in a name.
+    // The description without the digits the list does not allow in a name, short enough for
+    // the list's name column.
     EXPECT_FALSE(dialogs.prompts[1].value.contains(u'1'));
     EXPECT_TRUE(dialogs.prompts[1].value.contains(QStringLiteral("meantone")));
+    EXPECT_LE(dialogs.prompts[1].value.size(), 22);
     ASSERT_EQ(dialogs.textDialogs.size(), 1);
     EXPECT_TRUE(dialogs.textDialogs[0].text.contains(QStringLiteral("mZ Aaron")));
     // From the published cents exactly the list's own quarter-comma row.
