@@ -25,19 +25,16 @@ std::optional<QString> ReadPieceInput(const QString& file, Io& io) {
 
 } // namespace
 
-std::optional<QString> ParsePieceArguments(const QStringList& args, const QStringList& valueOptions,
-                                           const QStringList& flagOptions, PieceArguments& out,
-                                           int trailingCount, const QString& trailingMissing) {
-    const QString exampleOption = QStringLiteral("--example");
-    QStringList positional;
+std::optional<QString> ParseOptions(const QStringList& args, const QStringList& valueOptions,
+                                    const QStringList& flagOptions, CommandArguments& out) {
     bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
         if (optionsEnded) {
-            positional.append(arg);
+            out.free.append(arg);
         } else if (arg == u"--") {
             optionsEnded = true;
-        } else if (valueOptions.contains(arg) || arg == exampleOption) {
+        } else if (valueOptions.contains(arg)) {
             if (i + 1 >= args.size()) {
                 return QStringLiteral("Nach %1 fehlt der Wert.").arg(arg);
             }
@@ -47,9 +44,24 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
         } else if (arg.startsWith(u'-') && arg != u"-") {
             return QStringLiteral("Unbekannte Option \"%1\".").arg(arg);
         } else {
-            positional.append(arg);
+            out.free.append(arg);
         }
     }
+    return std::nullopt;
+}
+
+std::optional<QString> ParsePieceArguments(const QStringList& args, const QStringList& valueOptions,
+                                           const QStringList& flagOptions, PieceArguments& out,
+                                           int trailingCount, const QString& trailingMissing) {
+    const QString exampleOption = QStringLiteral("--example");
+    CommandArguments parsed;
+    if (auto problem =
+            ParseOptions(args, valueOptions + QStringList{exampleOption}, flagOptions, parsed)) {
+        return problem;
+    }
+    out.values.insert(parsed.values);
+    out.flags.unite(parsed.flags);
+    QStringList positional = parsed.free;
     const bool example = out.values.contains(exampleOption);
     if (example) {
         out.example = out.values.take(exampleOption);

@@ -20,6 +20,19 @@
 
 namespace zk::cli {
 
+// A command line's options with a value, its flags and its free arguments. "--" ends the options:
+// every argument after it is free, even when it begins with "-".
+struct CommandArguments {
+    QMap<QString, QString> values; // option → its value, e.g. "-o" → "out.png"
+    QSet<QString> flags;           // flags that were given, e.g. "--tsv"
+    QStringList free;              // everything else, in order
+};
+
+// Reads `args`. Returns the German message of the first problem (an unknown option, a missing
+// value), or nothing.
+std::optional<QString> ParseOptions(const QStringList& args, const QStringList& valueOptions,
+                                    const QStringList& flagOptions, CommandArguments& out);
+
 // A command line of options and one piece: FILE ("-" for standard input) or --example NAME.
 // "--" ends the options: every argument after it is FILE or a further argument, even when it
 // begins with "-".

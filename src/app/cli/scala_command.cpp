@@ -7,8 +7,6 @@
 #include "support/program_files.h"
 
 #include <QFileInfo>
-#include <QMap>
-#include <QSet>
 
 namespace zk::cli {
 
@@ -24,38 +22,6 @@ int Usage(Io& io, const QString& command, const QString& message) {
         }
     }
     return kExitUsage;
-}
-
-// Options with a value, flags and the free arguments; "--" ends the options.
-struct Arguments {
-    QMap<QString, QString> values;
-    QSet<QString> flags;
-    QStringList free;
-};
-
-std::optional<QString> Parse(const QStringList& args, const QStringList& valueOptions,
-                             const QStringList& flagOptions, Arguments& out) {
-    bool ended = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        if (ended) {
-            out.free.append(arg);
-        } else if (arg == u"--") {
-            ended = true;
-        } else if (valueOptions.contains(arg)) {
-            if (i + 1 >= args.size()) {
-                return QStringLiteral("Nach %1 fehlt der Wert.").arg(arg);
-            }
-            out.values.insert(arg, args.at(++i));
-        } else if (flagOptions.contains(arg)) {
-            out.flags.insert(arg);
-        } else if (arg.startsWith(u'-') && arg != u"-") {
-            return QStringLiteral("Unbekannte Option \"%1\".").arg(arg);
-        } else {
-            out.free.append(arg);
-        }
-    }
-    return std::nullopt;
 }
 
 // The text of a Scala file, "-" for standard input; nothing, with the message in io.err, when it
@@ -81,8 +47,8 @@ std::optional<QString> ReadInput(const QString& path, Io& io) {
 } // namespace
 
 int ScalaImportCommand(const QStringList& args, Io& io) {
-    Arguments parsed;
-    if (const auto problem = Parse(
+    CommandArguments parsed;
+    if (const auto problem = ParseOptions(
             args, {QStringLiteral("--code"), QStringLiteral("--name"), QStringLiteral("--kbm")},
             {QStringLiteral("--replace")}, parsed)) {
         return Usage(io, kImport, *problem);
@@ -160,12 +126,12 @@ int ScalaImportCommand(const QStringList& args, Io& io) {
 }
 
 int ScalaExportCommand(const QStringList& args, Io& io) {
-    Arguments parsed;
-    if (const auto problem =
-            Parse(args,
-                  {QStringLiteral("--code"), QStringLiteral("--row"), QStringLiteral("--pitch"),
-                   QStringLiteral("-o"), QStringLiteral("--example")},
-                  {}, parsed)) {
+    CommandArguments parsed;
+    if (const auto problem = ParseOptions(args,
+                                          {QStringLiteral("--code"), QStringLiteral("--row"),
+                                           QStringLiteral("--pitch"), QStringLiteral("-o"),
+                                           QStringLiteral("--example")},
+                                          {}, parsed)) {
         return Usage(io, kExport, *problem);
     }
     const QString output = parsed.values.value(QStringLiteral("-o"));
