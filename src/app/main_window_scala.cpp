@@ -146,7 +146,7 @@ void MainWindow::ExportListRowAsScala(const QString& text, int line) {
                                                  "(\"ma\", \"mb\", …)!"));
             return;
         }
-        const ScalaFiles files = ExportRowAsScl(list, code);
+        const ScalaFiles files = ExportRowAsScl(list, code, KammertonText());
         SaveScalaFiles(files, code);
     } catch (const Error& error) {
         m_dialogs.ShowMessage(error.message());

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
 
@@ -142,6 +143,23 @@ TEST_F(ScalaWindowTest, TheRowUnderTheCursorIsExportedAndItsImportGivesItBack) {
     for (int i = 0; i < 12; ++i) {
         EXPECT_NEAR(back[i], ma[i], 0.0005) << i;
     }
+}
+
+TEST_F(ScalaWindowTest, AnExportedRowIsTunedToTheConcertPitch) {
+    window->findChild<QLineEdit*>(QStringLiteral("Ekammerton"))->setText(QStringLiteral("415"));
+    const QString scl = m_dir.filePath(QStringLiteral("barock.scl"));
+    dialogs.fileAnswers = {scl};
+    OpenTemperamentDialog({{kExport, LineOf(QStringLiteral("ma"))}});
+    // a1 of the row (deviation 0) is the reference key, at the concert pitch of the field.
+    QStringList values;
+    for (const QString& line : Read(m_dir.filePath(QStringLiteral("barock.kbm"))).split(u'\n')) {
+        if (!line.trimmed().isEmpty() && !line.startsWith(u'!')) {
+            values.append(line.trimmed());
+        }
+    }
+    ASSERT_GE(values.size(), 7);
+    EXPECT_EQ(values[4], QStringLiteral("69"));
+    EXPECT_NEAR(values[5].toDouble(), 415.0, 1e-9);
 }
 
 TEST_F(ScalaWindowTest, TheCursorOutsideARowAsksForOne) {
