@@ -3,7 +3,6 @@
 #include "app/drift_window.h"
 #include "app/notation_window.h"
 #include "app/piece_grid.h"
-#include "app/piece_table_model.h"
 #include "app/window_metrics.h"
 #include "support/errors.h"
 #include "support/program_files.h"
@@ -154,14 +153,8 @@ void MainWindow::BuildTable() {
     });
     connect(sg, &QTableView::clicked, this, &MainWindow::sgClick);
     connect(sg, &QTableView::doubleClicked, this, &MainWindow::sgDblClick);
-    sg->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(sg, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        const QModelIndex index = sg->indexAt(at);
-        if (index.isValid()) {
-            RowContextMenu(PieceTableModel::TableRow(index.row()))
-                ->popup(sg->viewport()->mapToGlobal(at));
-        }
-    });
+    connect(sg, &PieceGrid::rowMenuRequested, this,
+            [this](int row, const QPoint& at) { RowContextMenu(row)->popup(at); });
     centralWidget()->layout()->addWidget(sg);
 }
 

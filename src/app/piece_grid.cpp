@@ -4,6 +4,7 @@
 #include "app/window_metrics.h"
 #include "piece/piece_table.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPointer>
@@ -121,6 +122,18 @@ bool PieceGrid::HandleKey(QKeyEvent* event, QWidget* editor) {
         setCurrentIndex(m_model->index(current.row() + 1, PieceTable::kDurationColumn));
     }
     return true;
+}
+
+void PieceGrid::contextMenuEvent(QContextMenuEvent* event) {
+    const bool byKeyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const QModelIndex index = byKeyboard ? currentIndex() : indexAt(event->pos());
+    if (!index.isValid()) {
+        return;
+    }
+    const QPoint at =
+        byKeyboard ? viewport()->mapToGlobal(visualRect(index).center()) : event->globalPos();
+    emit rowMenuRequested(PieceTableModel::TableRow(index.row()), at);
+    event->accept();
 }
 
 } // namespace zk

@@ -31,11 +31,15 @@ signals:
     void keyPressed();
     // The user changed a cell (table row, column); not the pass.
     void cellEdited(int row, int column);
+    // The context menu of a table row is asked for, to open at `globalPos`: by the mouse for the
+    // row under it, by the keyboard's menu key for the row of the current cell.
+    void rowMenuRequested(int row, const QPoint& globalPos);
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     // The grid's own part of a key press; true when the key was used up.

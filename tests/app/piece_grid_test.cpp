@@ -5,6 +5,7 @@
 #include "piece/piece_text.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -85,6 +86,44 @@ TEST(PieceGrid, EnterOnTheLastColumnOfTheLastRowAddsARowOnce) {
     QTest::keyClick(editor, Qt::Key_Down);
     EXPECT_EQ(table.RowCount(), 7);
     EXPECT_EQ(grid.currentIndex().row(), 5);
+}
+
+TEST(PieceGrid, TheRowMenuIsForTheRowUnderTheMouseOrTheCurrentCell) {
+    PieceTable table;
+    LoadPieceText(table, test::Row("c", "4", "ceg") + test::Row("", "4", "fac") +
+                             test::Row("g", "4", "gh1d1"));
+    PieceGrid grid(table);
+    grid.resize(600, 300);
+    grid.show();
+    grid.setCurrentIndex(grid.model()->index(2, 2)); // table row 3
+    QList<std::pair<int, QPoint>> requests;
+    QObject::connect(&grid, &PieceGrid::rowMenuRequested, &grid, [&](int row, const QPoint& at) {
+        requests.append({row, at});
+    });
+    const QRect second = grid.visualRect(grid.model()->index(1, 2));
+    const struct {
+        QContextMenuEvent::Reason reason;
+        QPoint at; // in the viewport
+        int row;   // table row of the menu, 0: no menu
+    } cases[] = {
+        {QContextMenuEvent::Mouse, second.center(), 2},
+        {QContextMenuEvent::Keyboard, second.center(), 3}, // the current cell, not the mouse
+        {QContextMenuEvent::Mouse, QPoint(5, 290), 0},     // below the last row
+    };
+    for (const auto& c : cases) {
+        requests.clear();
+        QContextMenuEvent event(c.reason, c.at, grid.viewport()->mapToGlobal(c.at));
+        QApplication::sendEvent(grid.viewport(), &event);
+        if (c.row == 0) {
+            EXPECT_TRUE(requests.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(requests.size(), 1);
+        EXPECT_EQ(requests[0].first, c.row);
+        if (c.reason == QContextMenuEvent::Mouse) {
+            EXPECT_EQ(requests[0].second, grid.viewport()->mapToGlobal(c.at));
+        }
+    }
 }
 
 } // namespace
