@@ -2,38 +2,22 @@
 // tuning method, and the whole "midi" command with the pass that computes the chords.
 #include "app/cli/cli.h"
 #include "app/cli/sound_command.h"
+#include "common/piece_rows.h"
 #include "exchange/midi_file.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-// 1000 rows: a key entry every seventh row (just, meantone, equal), chords of one to eight
-// voices, durations of one to eight 32nd notes, a rest every fiftieth row.
-QString ThousandRows() {
-    const char* const keys[] = {"c", "g", "d", "a", "e", "f", "b", "ma", "~c", "es"};
-    const char* const chords[] = {"c",         "ce",          "ceg",  "cegc1", "Ccegc1", "CGcegc1",
-                                  "CGcegc1e1", "CGcegc1e1g1", "d-fa", "e*gh",  "a1c#e1", "fac1f1"};
-    QString text;
-    for (int r = 0; r < 1000; ++r) {
-        const QString key = r % 7 == 0 ? QString::fromUtf8(keys[(r / 7) % 10]) : QString();
-        const QString chord = r % 50 == 49 ? QString() : QString::fromUtf8(chords[r % 12]);
-        text += key.leftJustified(5) + QString::number(1 + r % 8).leftJustified(5) + chord +
-                QStringLiteral("\r\n");
-    }
-    return text;
-}
-
 // The last piece the pass leaves for the 1000 rows.
-const zk::LastPiece& ThousandRowPiece() {
+const zk::LastPiece& ThousandRowLastPiece() {
     static const zk::LastPiece piece = [] {
         zk::cli::SoundCommandOptions options;
         options.piece.file = QStringLiteral("-");
         zk::cli::Io io;
-        io.readStdin = [] { return ThousandRows().toUtf8(); };
+        io.readStdin = [] { return zk::test::ThousandRowPiece().toUtf8(); };
         zk::cli::SilentPiece played;
         zk::cli::PlayPiece(options, played.timbre(), played.Sink(), io);
         return played.lastPiece();
@@ -42,7 +26,7 @@ const zk::LastPiece& ThousandRowPiece() {
 }
 
 void BM_ExportMidi(benchmark::State& state) {
-    const zk::LastPiece& piece = ThousandRowPiece();
+    const zk::LastPiece& piece = ThousandRowLastPiece();
     zk::MidiOptions options;
     options.tuning = state.range(0) == 0 ? zk::MidiTuning::Bend : zk::MidiTuning::Mts;
     std::size_t bytes = 0;
@@ -60,7 +44,7 @@ BENCHMARK(BM_ExportMidi)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 void BM_MidiCommand(benchmark::State& state) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("stueck.mid"));
-    const QByteArray text = ThousandRows().toUtf8();
+    const QByteArray text = zk::test::ThousandRowPiece().toUtf8();
     for (auto _ : state) {
         zk::cli::Io io;
         io.readStdin = [&text] { return text; };
@@ -77,11 +61,3 @@ void BM_MidiCommand(benchmark::State& state) {
 BENCHMARK(BM_MidiCommand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

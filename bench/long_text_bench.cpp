@@ -15,7 +15,6 @@
 #include "support/text_helpers.h"
 #include "support/user_dialogs.h"
 
-#include <QCoreApplication>
 #include <QString>
 
 #include <benchmark/benchmark.h>
@@ -228,11 +227,3 @@ void BM_Fields(benchmark::State& state) {
 BENCHMARK(BM_Fields)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -7,7 +7,6 @@
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
 
-#include <QCoreApplication>
 #include <QString>
 
 #include <benchmark/benchmark.h>
@@ -64,11 +63,3 @@ BENCHMARK_CAPTURE(BM_ComputePass, all, QStringLiteral("Frequenzv. Cent Bez. GG-H
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

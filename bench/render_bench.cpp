@@ -4,7 +4,6 @@
 #include "sound/audio_output.h"
 #include "sound/sound_player.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -63,11 +62,3 @@ void BM_WriteLastPieceWavAlone(benchmark::State& state) {
 BENCHMARK(BM_WriteLastPieceWavAlone)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -133,24 +133,8 @@ TEST(MidiPieces, EveryExampleIsWrittenExactly) {
     largest.Print("examples");
 }
 
-// A piece of 1000 rows: changing keys (just, meantone, equal), chords of one to eight voices,
-// durations of 1 to 8, a rest every 50 rows.
-QString ThousandRows() {
-    const char* const keys[] = {"c", "g", "d", "a", "e", "f", "b", "ma", "~c", "es"};
-    const char* const chords[] = {"c",         "ce",          "ceg",  "cegc1", "Ccegc1", "CGcegc1",
-                                  "CGcegc1e1", "CGcegc1e1g1", "d-fa", "e*gh",  "a1c#e1", "fac1f1"};
-    QString text;
-    for (int r = 0; r < 1000; ++r) {
-        const QByteArray key = r % 7 == 0 ? keys[(r / 7) % 10] : "";
-        const QByteArray duration = QByteArray::number(1 + r % 8);
-        const char* chord = r % 50 == 49 ? "" : chords[r % 12];
-        text += Row(key.constData(), duration.constData(), chord);
-    }
-    return text;
-}
-
 TEST(MidiPieces, AThousandRows) {
-    const LastPiece piece = test::PlayedText(ThousandRows());
+    const LastPiece piece = test::PlayedText(test::ThousandRowPiece());
     EXPECT_GE(piece.size(), 1000u);
     EXPECT_EQ(MostVoices(piece), 8);
     LargestDeviation largest;
