@@ -137,10 +137,12 @@ void MainWindow::ExportListRowAsScala(const QString& text, int line) {
     try {
         TemperamentList list;
         list.SetText(text);
+        // The cursor must stand on a row, the first line of its code (the one a key plays).
         const QString lineText =
-            line >= 0 && line < list.lines().size() ? list.lines()[line].trimmed() : QString();
+            line >= 0 && line < list.lines().size() ? list.lines()[line] : QString();
         const QString code = lineText.left(2);
-        if (!code.startsWith(u'm') || code.size() < 2 || TemperamentRowOf(list, code) != lineText) {
+        if (code.size() < 2 || code[0] != u'm' || code[1].isSpace() ||
+            TemperamentRowOf(list, code) != lineText) {
             m_dialogs.ShowMessage(QStringLiteral("Setzen Sie den Cursor in die Zeile der "
                                                  "Temperatur, die gespeichert werden soll "
                                                  "(\"ma\", \"mb\", …)!"));

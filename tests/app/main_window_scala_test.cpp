@@ -162,6 +162,17 @@ TEST_F(ScalaWindowTest, AnExportedRowIsTunedToTheConcertPitch) {
     EXPECT_NEAR(values[5].toDouble(), 415.0, 1e-9);
 }
 
+TEST_F(ScalaWindowTest, ARowTypedWithTrailingBlanksIsExportedToo) {
+    QStringList lines = window->Temperaments().lines();
+    lines.insert(2, QStringLiteral("mZ Probe 0 1 2 3 4 5 6 7 8 9 10 11   "));
+    window->Temperaments().SetLines(lines);
+    const QString scl = m_dir.filePath(QStringLiteral("probe.scl"));
+    dialogs.fileAnswers = {scl};
+    OpenTemperamentDialog({{kExport, 2}});
+    EXPECT_TRUE(Read(scl).contains(QStringLiteral("Probe")))
+        << dialogs.messages.join(u'|').toStdString();
+}
+
 TEST_F(ScalaWindowTest, TheCursorOutsideARowAsksForOne) {
     OpenTemperamentDialog({{kExport, 0}});
     ASSERT_EQ(dialogs.messages.size(), 2);
