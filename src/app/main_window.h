@@ -186,6 +186,9 @@ private:
     // Asks for the .scl file's name (the .kbm goes beside it) and writes both.
     void SaveScalaFiles(const ScalaFiles& files, const QString& proposedName);
     QString ScalaFolder() const;
+    // The piece's name for the files it is exported to: the piece file last opened or saved,
+    // "Zirkelon" before there is one.
+    static QString PieceName();
     friend class WindowExampleHost;
 
     SoundPlayer& m_sound;

@@ -81,6 +81,14 @@ std::pair<QString, QString> FolderAndName(const QString& path) {
 
 // ---------------------------------------------------------------- commands
 
+QString MainWindow::PieceName() {
+    const QString pieceFile = ReadLastFileName(LastPieceFileIni());
+    const QString name = QFileInfo(pieceFile).completeBaseName();
+    return pieceFile.contains(QStringLiteral("file1")) || name.isEmpty()
+               ? QStringLiteral("Zirkelon")
+               : name;
+}
+
 void MainWindow::Alleslschen1Click() {
     LoadPieceText(m_table, QString());
 }
@@ -241,11 +249,7 @@ void MainWindow::SpeichereLetztesStueckMidiClick() {
         }
         RememberMidiFileName(*path);
         MidiOptions options;
-        // The piece's name: the piece file last opened or saved.
-        const QString pieceFile = ReadLastFileName(LastPieceFileIni());
-        options.trackName = pieceFile.contains(QStringLiteral("file1"))
-                                ? QStringLiteral("Zirkelon")
-                                : QFileInfo(pieceFile).completeBaseName();
+        options.trackName = PieceName();
         // A quarter note of the file is a quarter of the piece at its tempo, where that fits.
         try {
             options.quarterDauer = MidiQuarterDauer(ThirtySecondLength(Eviertel->text()));

@@ -2,9 +2,7 @@
 
 #include "app/piece_grid.h"
 #include "exchange/scala_file.h"
-#include "piece/piece_file.h"
 #include "support/errors.h"
-#include "support/program_files.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -54,12 +52,6 @@ QString ProposedTemperamentName(const QString& description) {
         name = name.left(blank > 0 ? blank : kNameColumn).trimmed();
     }
     return name;
-}
-
-// The base name of the piece file last opened or saved, for a scale's description.
-QString PieceName() {
-    const QString name = QFileInfo(ReadLastFileName(LastPieceFileIni())).completeBaseName();
-    return name.isEmpty() || name == QStringLiteral("file1") ? QStringLiteral("Zirkelon") : name;
 }
 
 } // namespace
