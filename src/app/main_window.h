@@ -186,9 +186,9 @@ private:
     // Asks for the .scl file's name (the .kbm goes beside it) and writes both.
     void SaveScalaFiles(const ScalaFiles& files, const QString& proposedName);
     QString ScalaFolder() const;
-    // The piece's name for the files it is exported to: the piece file last opened or saved,
-    // "Zirkelon" before there is one.
-    static QString PieceName();
+    // The piece's name for the files it is exported to: that of the piece in the table (see
+    // m_pieceName), "Zirkelon" when it has none.
+    QString PieceName() const;
     friend class WindowExampleHost;
 
     SoundPlayer& m_sound;
@@ -204,6 +204,9 @@ private:
     QStringList m_chordHistory;
     FrequencyTools m_frequencyTools{m_sound, m_dialogs, m_toneHistory, m_chordHistory};
     bool m_pieceModified = false;
+    // The name of the piece in the table: the file it was opened from or saved to without its
+    // extension, or the caption of the example that loaded it; empty after "Alles löschen".
+    QString m_pieceName;
     bool m_editMode = true;
     bool m_firstStart = false;
     bool m_recomputeQueued = false;

@@ -81,16 +81,13 @@ std::pair<QString, QString> FolderAndName(const QString& path) {
 
 // ---------------------------------------------------------------- commands
 
-QString MainWindow::PieceName() {
-    const QString pieceFile = ReadLastFileName(LastPieceFileIni());
-    const QString name = QFileInfo(pieceFile).completeBaseName();
-    return pieceFile.contains(QStringLiteral("file1")) || name.isEmpty()
-               ? QStringLiteral("Zirkelon")
-               : name;
+QString MainWindow::PieceName() const {
+    return m_pieceName.isEmpty() ? QStringLiteral("Zirkelon") : m_pieceName;
 }
 
 void MainWindow::Alleslschen1Click() {
     LoadPieceText(m_table, QString());
+    m_pieceName.clear();
 }
 
 void MainWindow::ShowTextWithAcceptance(const QString& caption, const QString& text,
@@ -142,6 +139,7 @@ void MainWindow::Speichern1Click() {
         }
         SavePieceFile(*path, m_table, m_sound.timbre().overtoneTexts);
         WriteLastFileName(LastPieceFileIni(), *path);
+        m_pieceName = QFileInfo(*path).completeBaseName();
         m_pieceModified = false;
     });
 }
@@ -158,6 +156,7 @@ void MainWindow::ffnen1Click() {
             SetTimbreTexts(*timbre);
         }
         WriteLastFileName(LastPieceFileIni(), *path);
+        m_pieceName = QFileInfo(*path).completeBaseName();
     });
 }
 

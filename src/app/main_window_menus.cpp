@@ -194,6 +194,9 @@ private:
 void MainWindow::RunExampleEntry(const ExampleEntry& entry) {
     // An example loads a piece and often plays it: while a pass plays, that one stops first.
     m_passes.Run({[this, &entry] {
+                      if (!entry.PieceText().isEmpty()) {
+                          m_pieceName = entry.caption; // help items load no piece
+                      }
                       WindowExampleHost host(*this);
                       RunCommand([&] { RunExample(entry, host); });
                   },

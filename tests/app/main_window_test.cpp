@@ -1,4 +1,5 @@
 #include "app/drift_window.h"
+#include "app/example_library.h"
 #include "app/main_window.h"
 #include "app/notation_window.h"
 #include "app/piece_table_model.h"
@@ -435,6 +436,52 @@ TEST_F(MainWindowTest, TheLastPieceIsSavedAsAMidiFileAndItsNameRemembered) {
     Action("SpeicheredasletzteStckalsMidiDatei1")->trigger(); // cancelled: nothing changes
     EXPECT_EQ(dialogs.fileDialogs.last(), dir.path() + QStringLiteral("|kadenz.mid"));
     EXPECT_EQ(dialogs.messages.size(), 1);
+}
+
+// The MIDI track and the proposed Scala file carry the name of the piece in the table: the file
+// it was opened from or saved to, or the example loaded last.
+TEST_F(MainWindowTest, ExportedFilesAreNamedAfterThePieceInTheTable) {
+    QTemporaryDir dir;
+    const QString midiPath = dir.filePath(QStringLiteral("x.mid"));
+    const auto exportedNames = [&] {
+        window->Settings().onlyCompute = false;
+        Action("Spiele1")->trigger();
+        dialogs.fileAnswers.append(midiPath);
+        Action("SpeicheredasletzteStckalsMidiDatei1")->trigger();
+        QFile file(midiPath);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        // The track name event: FF 03, its length, the name.
+        const qsizetype at = bytes.indexOf(QByteArray("\xff\x03", 2));
+        const QString track =
+            at < 0
+                ? QString()
+                : QString::fromLatin1(bytes.mid(at + 3, static_cast<unsigned char>(bytes[at + 2])));
+        dialogs.fileAnswers.append(std::nullopt); // the Scala file's dialog, cancelled
+        window->SavePieceRowAsScala(1);
+        return std::pair(track, dialogs.fileDialogs.last().section(u'|', 1));
+    };
+
+    const QString bach = dir.filePath(QStringLiteral("bach.txt"));
+    Load(kCadence);
+    dialogs.fileAnswers.append(bach);
+    Action("Speichern1")->trigger();
+    EXPECT_EQ(exportedNames(), std::pair(u"bach"_qs, u"bach-zeile1.scl"_qs));
+
+    window->RunExampleEntry(*FindExample(QStringLiteral("Kadenz C-Dur")));
+    EXPECT_EQ(exportedNames(), std::pair(u"Kadenz C-Dur"_qs, u"Kadenz C-Dur-zeile1.scl"_qs));
+
+    dialogs.fileAnswers.append(bach);
+    Action("ffnen1")->trigger();
+    EXPECT_EQ(exportedNames(), std::pair(u"bach"_qs, u"bach-zeile1.scl"_qs));
+
+    // A help item loads no piece and leaves the name alone; "Alles löschen" forgets it.
+    dialogs.textAnswers.append({false, true, QString()});
+    ActionByText(QStringLiteral("Anleitung"))->trigger();
+    EXPECT_EQ(exportedNames().first, u"bach"_qs);
+    Action("Alleslschen1")->trigger();
+    Load(kCadence);
+    EXPECT_EQ(exportedNames(), std::pair(u"Zirkelon"_qs, u"Zirkelon-zeile1.scl"_qs));
 }
 
 TEST_F(MainWindowTest, TemperamentListIsEditedAfterAQuestion) {
