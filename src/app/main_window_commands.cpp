@@ -29,9 +29,7 @@ QString MidiIniPath() {
     return ProgramDir() + QStringLiteral("zirkelon.in5");
 }
 QString SaveMidiStartName() {
-    const QString name = ReadLastFileName(MidiIniPath());
-    return name.contains(QStringLiteral("file1")) ? ProgramDir() + QStringLiteral("midi/midi1.mid")
-                                                  : name;
+    return LastFileNameOr(MidiIniPath(), ProgramDir() + QStringLiteral("midi/midi1.mid"));
 }
 void RememberMidiFileName(const QString& path) {
     WriteLastFileName(MidiIniPath(), path);

@@ -109,29 +109,31 @@ std::optional<LatticePoint> LatticePointOf(long double ratio) {
     return std::nullopt;
 }
 
-long double DriftData::LowestDrift() const {
-    long double lowest = 0;
+namespace {
+
+// The drifts the picture draws: every row's tonic and first chord tone.
+template <typename Visit> void ForEachDrawnDrift(const std::vector<DriftRow>& rows, Visit visit) {
     for (const DriftRow& row : rows) {
         if (row.tonic) {
-            lowest = std::min(lowest, row.tonic->drift);
+            visit(row.tonic->drift);
         }
         if (!row.tones.empty()) {
-            lowest = std::min(lowest, row.tones.front().drift);
+            visit(row.tones.front().drift);
         }
     }
+}
+
+} // namespace
+
+long double DriftData::LowestDrift() const {
+    long double lowest = 0;
+    ForEachDrawnDrift(rows, [&](long double drift) { lowest = std::min(lowest, drift); });
     return lowest;
 }
 
 long double DriftData::HighestDrift() const {
     long double highest = 0;
-    for (const DriftRow& row : rows) {
-        if (row.tonic) {
-            highest = std::max(highest, row.tonic->drift);
-        }
-        if (!row.tones.empty()) {
-            highest = std::max(highest, row.tones.front().drift);
-        }
-    }
+    ForEachDrawnDrift(rows, [&](long double drift) { highest = std::max(highest, drift); });
     return highest;
 }
 

@@ -118,14 +118,11 @@ QString WavIniPath() {
 }
 
 QString SaveWavStartName() {
-    const QString name = ReadLastFileName(WavIniPath());
-    return name.contains(QStringLiteral("file1")) ? ProgramDir() + QStringLiteral("wav/wav1.wav")
-                                                  : name;
+    return LastFileNameOr(WavIniPath(), ProgramDir() + QStringLiteral("wav/wav1.wav"));
 }
 
 QString OpenWavStartName() {
-    const QString name = ReadLastFileName(WavIniPath());
-    return name.contains(QStringLiteral("file1")) ? ProgramDir() : name;
+    return LastFileNameOr(WavIniPath(), ProgramDir());
 }
 
 void RememberWavFileName(const QString& path) {

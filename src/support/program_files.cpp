@@ -136,6 +136,11 @@ QString ReadLastFileName(const QString& iniPath) {
     return Trim(lines->first());
 }
 
+QString LastFileNameOr(const QString& iniPath, const QString& firstName) {
+    const QString name = ReadLastFileName(iniPath);
+    return name.contains(QStringLiteral("file1")) ? firstName : name;
+}
+
 void WriteLastFileName(const QString& iniPath, const QString& fileName) {
     WriteTextLines(iniPath, {fileName});
 }

@@ -50,6 +50,10 @@ void WriteTextLines(const QString& path, const QStringList& lines);
 // empty file; ProgramDir() + "file1" when the file cannot be read.
 QString ReadLastFileName(const QString& iniPath);
 
+// The name a file dialog starts with: the remembered one, or `firstName` while the settings file
+// cannot be read (ReadLastFileName's "file1").
+QString LastFileNameOr(const QString& iniPath, const QString& firstName);
+
 // Replaces the settings file by one line holding `fileName`. Throws FileError.
 void WriteLastFileName(const QString& iniPath, const QString& fileName);
 
