@@ -189,6 +189,8 @@ private:
     // The piece's name for the files it is exported to: that of the piece in the table (see
     // m_pieceName), "Zirkelon" when it has none.
     QString PieceName() const;
+    // The piece in the table now is that file: the dialogs start there, exports take its name.
+    void RememberPieceFile(const QString& path);
     friend class WindowExampleHost;
 
     SoundPlayer& m_sound;

@@ -83,6 +83,11 @@ QString MainWindow::PieceName() const {
     return m_pieceName.isEmpty() ? QStringLiteral("Zirkelon") : m_pieceName;
 }
 
+void MainWindow::RememberPieceFile(const QString& path) {
+    WriteLastFileName(LastPieceFileIni(), path);
+    m_pieceName = QFileInfo(path).completeBaseName();
+}
+
 void MainWindow::Alleslschen1Click() {
     LoadPieceText(m_table, QString());
     m_pieceName.clear();
@@ -136,8 +141,7 @@ void MainWindow::Speichern1Click() {
             return;
         }
         SavePieceFile(*path, m_table, m_sound.timbre().overtoneTexts);
-        WriteLastFileName(LastPieceFileIni(), *path);
-        m_pieceName = QFileInfo(*path).completeBaseName();
+        RememberPieceFile(*path);
         m_pieceModified = false;
     });
 }
@@ -153,8 +157,7 @@ void MainWindow::ffnen1Click() {
         if (const auto timbre = OpenPieceFile(*path, m_table)) {
             SetTimbreTexts(*timbre);
         }
-        WriteLastFileName(LastPieceFileIni(), *path);
-        m_pieceName = QFileInfo(*path).completeBaseName();
+        RememberPieceFile(*path);
     });
 }
 
