@@ -75,5 +75,33 @@ TEST(Cli, HelpListsEveryCommandAndVersionNamesTheProgram) {
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("Zirkelon ")));
 }
 
+// "--help" or "-h" among a command's options shows that command's call and does nothing else;
+// after "--" it is an operand like any other.
+TEST(Cli, EveryCommandExplainsItselfOnHelp) {
+    for (const Command& command : Commands()) {
+        const QStringList words = command.name.split(u' ');
+        for (const QStringList& tail :
+             {QStringList{"--help"}, QStringList{"-h"}, QStringList{"-o", "x", "--help"}}) {
+            const QStringList args = words + tail;
+            const Result help = RunCli(args);
+            const std::string what = args.join(u' ').toStdString();
+            EXPECT_EQ(help.status, kExitOk) << what;
+            EXPECT_TRUE(help.err.isEmpty()) << what << ": " << help.err.toStdString();
+            EXPECT_TRUE(help.out.startsWith(QStringLiteral("Aufruf: zirkelon ") + command.usage))
+                << what << ": " << help.out.toStdString();
+            EXPECT_TRUE(help.out.contains(command.summary)) << what;
+        }
+    }
+    // A group word asks for the calls of all its commands.
+    const Result scala = RunCli({"scala", "--help"});
+    EXPECT_EQ(scala.status, kExitOk);
+    EXPECT_TRUE(scala.out.contains(QStringLiteral("Aufruf: zirkelon scala import")));
+    EXPECT_TRUE(scala.out.contains(QStringLiteral("Aufruf: zirkelon scala export")));
+
+    const Result operand = RunCli({"example", "--", "--help"});
+    EXPECT_EQ(operand.status, kExitUserError) << operand.out.toStdString();
+    EXPECT_FALSE(operand.out.contains(QStringLiteral("Aufruf:")));
+}
+
 } // namespace
 } // namespace zk::cli

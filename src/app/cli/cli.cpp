@@ -106,6 +106,7 @@ QString HelpText() {
                        "  zirkelon                 startet das Programm mit seinen Fenstern\n"
                        "  zirkelon BEFEHL ...      arbeitet ohne Fenster auf der Kommandozeile\n"
                        "  zirkelon --help          zeigt diese Hilfe\n"
+                       "  zirkelon BEFEHL --help   zeigt den Aufruf eines Befehls\n"
                        "  zirkelon --version       zeigt die Version\n"
                        "\n"
                        "Befehle:\n");
@@ -126,6 +127,27 @@ QString HelpText() {
     return text;
 }
 
+namespace {
+
+// Whether the user asks for help among a command's options; after "--" everything is an operand.
+bool AsksForHelp(const QStringList& args) {
+    for (const QString& arg : args) {
+        if (arg == u"--") {
+            return false;
+        }
+        if (arg == u"--help" || arg == u"-h") {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString CommandHelp(const Command& command) {
+    return QStringLiteral("Aufruf: zirkelon %1\n      %2\n").arg(command.usage, command.summary);
+}
+
+} // namespace
+
 int Run(const QStringList& args, Io& io) {
     if (args.isEmpty() || args.first() == u"--help" || args.first() == u"-h") {
         io.out += HelpText();
@@ -140,6 +162,10 @@ int Run(const QStringList& args, Io& io) {
         // "import".
         const QStringList words = command.name.split(u' ');
         if (args.mid(0, words.size()) == words) {
+            if (AsksForHelp(args.mid(words.size()))) {
+                io.out += CommandHelp(command);
+                return kExitOk;
+            }
             try {
                 return command.run(args.mid(words.size()), io);
             } catch (const Error& error) {
@@ -150,10 +176,16 @@ int Run(const QStringList& args, Io& io) {
         }
     }
     QStringList subCommands;
+    QString subCommandHelp;
     for (const Command& command : Commands()) {
         if (command.name.startsWith(args.first() + u' ')) {
             subCommands.append(command.name.section(u' ', 1));
+            subCommandHelp += CommandHelp(command);
         }
+    }
+    if (!subCommands.isEmpty() && AsksForHelp(args.mid(1))) {
+        io.out += subCommandHelp;
+        return kExitOk;
     }
     if (!subCommands.isEmpty()) {
         io.err += QStringLiteral("Nach \"%1\" folgt %2. \"zirkelon --help\" zeigt alle Befehle.\n")
