@@ -183,11 +183,11 @@ int Run(const QStringList& args, Io& io) {
             subCommandHelp += CommandHelp(command);
         }
     }
-    if (!subCommands.isEmpty() && AsksForHelp(args.mid(1))) {
-        io.out += subCommandHelp;
-        return kExitOk;
-    }
     if (!subCommands.isEmpty()) {
+        if (AsksForHelp(args.mid(1))) {
+            io.out += subCommandHelp;
+            return kExitOk;
+        }
         io.err += QStringLiteral("Nach \"%1\" folgt %2. \"zirkelon --help\" zeigt alle Befehle.\n")
                       .arg(args.first(), subCommands.join(QStringLiteral(" oder ")));
         return kExitUsage;
