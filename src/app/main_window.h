@@ -186,8 +186,8 @@ private:
     // Asks for the .scl file's name (the .kbm goes beside it) and writes both.
     void SaveScalaFiles(const ScalaFiles& files, const QString& proposedName);
     QString ScalaFolder() const;
-    // The piece's name for the files it is exported to: that of the piece in the table (see
-    // m_pieceName), "Zirkelon" when it has none.
+    // The name of the piece in the table for the files its rows are exported to (see
+    // m_pieceName), "Zirkelon" when it has none. The MIDI file takes the last piece's name.
     QString PieceName() const;
     // The piece in the table now is that file: the dialogs start there, exports take its name.
     void RememberPieceFile(const QString& path);

@@ -75,12 +75,17 @@ std::pair<QString, QString> FolderAndName(const QString& path) {
     return {info.path(), info.fileName()};
 }
 
+// A piece's name in the files it is exported to; a piece without a name is Zirkelon's.
+QString ExportName(const QString& pieceName) {
+    return pieceName.isEmpty() ? QStringLiteral("Zirkelon") : pieceName;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- commands
 
 QString MainWindow::PieceName() const {
-    return m_pieceName.isEmpty() ? QStringLiteral("Zirkelon") : m_pieceName;
+    return ExportName(m_pieceName);
 }
 
 void MainWindow::RememberPieceFile(const QString& path) {
@@ -249,7 +254,7 @@ void MainWindow::SpeichereLetztesStueckMidiClick() {
         }
         RememberMidiFileName(*path);
         MidiOptions options;
-        options.trackName = PieceName();
+        options.trackName = ExportName(m_sound.lastPieceName());
         // A quarter note of the file is a quarter of the piece at its tempo, where that fits.
         try {
             options.quarterDauer = MidiQuarterDauer(ThirtySecondLength(Eviertel->text()));

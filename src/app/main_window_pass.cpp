@@ -138,7 +138,7 @@ bool MainWindow::Dauernd() const {
     return CBdauernd->isChecked();
 }
 void MainWindow::ClearLastPiece() {
-    m_sound.ClearLastPiece();
+    m_sound.ClearLastPiece(m_pieceName);
 }
 void MainWindow::NotateTable(const PieceTable& table) {
     m_notation.NotateTable(table);

@@ -52,7 +52,13 @@ public:
     // all the same and the FileError follows.
     void PlayChord(int dauer, const ChordFrequencies& frequencies);
 
-    void ClearLastPiece() { m_lastPiece.ClearLastPiece(); }
+    // Starts a new last piece. `pieceName` names what it is played from (a MIDI file's track
+    // name); the frequency tools' chords come from no piece and leave it empty.
+    void ClearLastPiece(const QString& pieceName = {}) {
+        m_lastPiece.ClearLastPiece();
+        m_lastPieceName = pieceName;
+    }
+    const QString& lastPieceName() const { return m_lastPieceName; }
 
     // The whole last piece as one WAV file, in the timbre of this moment.
     void WriteLastPieceWav(const QString& path) const;
@@ -69,6 +75,7 @@ private:
     AudioOutput& m_output;
     Timbre m_timbre;
     LastPiece m_lastPiece;
+    QString m_lastPieceName;
     bool m_cacheEnabled = true;
 };
 

@@ -440,12 +440,15 @@ TEST_F(MainWindowTest, TheLastPieceIsSavedAsAMidiFileAndItsNameRemembered) {
 
 // The MIDI track and the proposed Scala file carry the name of the piece in the table: the file
 // it was opened from or saved to, or the example loaded last.
-TEST_F(MainWindowTest, ExportedFilesAreNamedAfterThePieceInTheTable) {
+TEST_F(MainWindowTest, ExportedFilesAreNamedAfterThePieceTheyHold) {
     QTemporaryDir dir;
     const QString midiPath = dir.filePath(QStringLiteral("x.mid"));
-    const auto exportedNames = [&] {
-        window->Settings().onlyCompute = false;
-        Action("Spiele1")->trigger();
+    // The MIDI file holds the piece played last, the Scala file a row of the table.
+    const auto exportedNames = [&](bool playFirst = true) {
+        if (playFirst) {
+            window->Settings().onlyCompute = false;
+            Action("Spiele1")->trigger();
+        }
         dialogs.fileAnswers.append(midiPath);
         Action("SpeicheredasletzteStckalsMidiDatei1")->trigger();
         QFile file(midiPath);
@@ -468,6 +471,10 @@ TEST_F(MainWindowTest, ExportedFilesAreNamedAfterThePieceInTheTable) {
     Action("Speichern1")->trigger();
     EXPECT_EQ(exportedNames(), std::pair(u"bach"_qs, u"bach-zeile1.scl"_qs));
 
+    // An example that only loads its piece: the last piece played is still bach's.
+    window->RunExampleEntry(*FindExample(QStringLiteral("Kadenz c-moll")));
+    EXPECT_EQ(exportedNames(false), std::pair(u"bach"_qs, u"Kadenz c-moll-zeile1.scl"_qs));
+
     window->RunExampleEntry(*FindExample(QStringLiteral("Kadenz C-Dur")));
     EXPECT_EQ(exportedNames(), std::pair(u"Kadenz C-Dur"_qs, u"Kadenz C-Dur-zeile1.scl"_qs));
 
@@ -479,6 +486,10 @@ TEST_F(MainWindowTest, ExportedFilesAreNamedAfterThePieceInTheTable) {
     dialogs.textAnswers.append({false, true, QString()});
     ActionByText(QStringLiteral("Anleitung"))->trigger();
     EXPECT_EQ(exportedNames().first, u"bach"_qs);
+    // A tone of the frequency tools comes from no piece.
+    dialogs.promptAnswers = {QStringLiteral("528")};
+    Action("Ton1")->trigger();
+    EXPECT_EQ(exportedNames(false), std::pair(u"Zirkelon"_qs, u"bach-zeile1.scl"_qs));
     Action("Alleslschen1")->trigger();
     Load(kCadence);
     EXPECT_EQ(exportedNames(), std::pair(u"Zirkelon"_qs, u"Zirkelon-zeile1.scl"_qs));
