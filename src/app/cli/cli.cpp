@@ -14,6 +14,14 @@ const QList<Command>& Commands() {
          QStringLiteral("listet die eingebauten Beispiele auf; mit NAME wird das Beispiel als "
                         "Stückdatei ausgegeben"),
          ExampleCommand},
+        {QStringLiteral("import"),
+         QStringLiteral("import [--keys signature|equal] [-o AUSGABE.txt] PARTITUR"),
+         QStringLiteral("liest eine MusicXML-Partitur (.mxl, .musicxml, .xml) und gibt sie als "
+                        "Stückdatei aus: je Zeitabschnitt zwischen zwei Notengrenzen eine Zeile "
+                        "mit allen klingenden Tönen; signature (ohne Angabe) schreibt die Tonika "
+                        "der Vorzeichen in die Spalte TA, equal überall \"~\" (gleichstufig); "
+                        "was ausgelassen oder gekürzt wurde, steht auf der Fehlerausgabe"),
+         ImportCommand},
         {QStringLiteral("compute"),
          QStringLiteral("compute [--display ID] [--decimals N] [--pitch HZ] [--tempo N] [--tsv] "
                         "[-o AUSGABE] (DATEI | --example NAME)"),
@@ -147,6 +155,16 @@ QString CommandHelp(const Command& command) {
 }
 
 } // namespace
+
+int UsageError(Io& io, const QString& command, const QString& message) {
+    io.err += message + u'\n';
+    for (const Command& known : Commands()) {
+        if (known.name == command) {
+            io.err += QStringLiteral("Aufruf: zirkelon %1\n").arg(known.usage);
+        }
+    }
+    return kExitUsage;
+}
 
 int Run(const QStringList& args, Io& io) {
     if (args.isEmpty() || args.first() == u"--help" || args.first() == u"-h") {

@@ -47,6 +47,7 @@ QString VersionText();
 // The commands, one function each; they live in their own files.
 int EvalCommand(const QStringList& args, Io& io);
 int ExampleCommand(const QStringList& args, Io& io);
+int ImportCommand(const QStringList& args, Io& io);
 int ComputeCommand(const QStringList& args, Io& io);
 int DriftCommand(const QStringList& args, Io& io);
 int KeycheckCommand(const QStringList& args, Io& io);
@@ -63,5 +64,9 @@ int WaveformCommand(const QStringList& args, Io& io);
 // the columns or split the line, so they are written as "\t", "\n" and "\r", and a backslash as
 // "\\"; every line then has exactly five fields, and each field reads back unambiguously.
 QString TsvField(const QString& cell);
+
+// A wrong call of `command` (its name as Commands() lists it): the message and the command's
+// usage on stderr; returns kExitUsage.
+int UsageError(Io& io, const QString& command, const QString& message);
 
 } // namespace zk::cli

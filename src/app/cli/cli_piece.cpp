@@ -1,29 +1,43 @@
 #include "app/cli/cli_piece.h"
 
+#include "exchange/score_file.h"
+#include "exchange/score_import.h"
 #include "piece/piece_table.h"
 #include "support/ansi_codec.h"
 #include "support/program_files.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace zk::cli {
 
 namespace {
 
-// The text of FILE, or of standard input for "-". Empty with a German message in io.err when the
-// file cannot be read.
-std::optional<QString> ReadPieceInput(const QString& file, Io& io) {
-    if (file == u"-") {
-        return DecodeFileText(io.readStdin ? io.readStdin() : QByteArray());
-    }
-    auto text = ReadTextFile(file);
-    if (!text) {
-        io.err += QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden.\n").arg(file);
-    }
-    return text;
+const QString kKeysOption = QStringLiteral("--keys");
+const QString kDefaultTempo = QStringLiteral("80");
+
+QString InputName(const QString& file) {
+    return file == u"-" ? QStringLiteral("Standardeingabe") : file;
 }
 
 } // namespace
+
+std::optional<QByteArray> ReadPieceInput(const QString& file, Io& io) {
+    if (file == u"-") {
+        return io.readStdin ? io.readStdin() : QByteArray();
+    }
+    const QFileInfo info(file);
+    if (!info.exists() || (info.isFile() && !info.isReadable())) {
+        io.err += QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden.\n").arg(file);
+        return std::nullopt;
+    }
+    try {
+        return ReadScoreFileBytes(file);
+    } catch (const FileError& error) {
+        io.err += error.message() + u'\n';
+        return std::nullopt;
+    }
+}
 
 std::optional<QString> ParseOptions(const QStringList& args, const QStringList& valueOptions,
                                     const QStringList& flagOptions, CommandArguments& out) {
@@ -50,13 +64,21 @@ std::optional<QString> ParseOptions(const QStringList& args, const QStringList& 
     return std::nullopt;
 }
 
+std::optional<QString> OptionalValue(const QMap<QString, QString>& values, const QString& option) {
+    if (!values.contains(option)) {
+        return std::nullopt;
+    }
+    return values.value(option);
+}
+
 std::optional<QString> ParsePieceArguments(const QStringList& args, const QStringList& valueOptions,
                                            const QStringList& flagOptions, PieceArguments& out,
                                            int trailingCount, const QString& trailingMissing) {
     const QString exampleOption = QStringLiteral("--example");
     CommandArguments parsed;
     if (auto problem =
-            ParseOptions(args, valueOptions + QStringList{exampleOption}, flagOptions, parsed)) {
+            ParseOptions(args, valueOptions + QStringList{exampleOption, kKeysOption}, flagOptions,
+                         parsed)) {
         return problem;
     }
     out.values.insert(parsed.values);
@@ -84,6 +106,11 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
     return std::nullopt;
 }
 
+QString ScoreOnlyKeysMessage() {
+    return QStringLiteral("--keys wählt die Tonartenspalte einer MusicXML-Partitur; ein Stück "
+                          "bringt seine Tonarten selbst mit.");
+}
+
 QString UnknownExampleMessage(const QString& caption) {
     return QStringLiteral("Unbekanntes Beispiel \"%1\". \"zirkelon example\" zeigt alle "
                           "Beispiele.")
@@ -96,21 +123,61 @@ QString CutCellsNotice(int cutCells) {
         .arg(cutCells);
 }
 
+std::optional<ScoreKeyColumn> ScoreKeyColumnFromName(const QString& name) {
+    if (name == u"signature") {
+        return ScoreKeyColumn::Signature;
+    }
+    if (name == u"equal") {
+        return ScoreKeyColumn::Equal;
+    }
+    return std::nullopt;
+}
+
+QString PieceTempo(const std::optional<QString>& option, const PieceSettings& piece) {
+    return option.value_or(piece.tempo.value_or(kDefaultTempo));
+}
+
 std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTable& table, Io& io) {
+    const auto keysName = OptionalValue(arguments.values, kKeysOption);
+    const auto keys = ScoreKeyColumnFromName(keysName.value_or(QStringLiteral("signature")));
+    if (!keys) {
+        io.err += QStringLiteral("Unbekannte Tonartenspalte \"%1\": möglich sind signature "
+                                 "(die Tonarten der Vorzeichen) und equal (\"~\", gleichstufig).\n")
+                      .arg(*keysName);
+        return std::nullopt;
+    }
+    PieceSettings settings;
     if (arguments.example) {
         const ExampleEntry* entry = FindExample(*arguments.example);
         if (entry == nullptr) {
             io.err += UnknownExampleMessage(*arguments.example) + u'\n';
             return std::nullopt;
         }
-        return BuildExampleTable(*entry, table);
+        if (keysName) {
+            io.err += ScoreOnlyKeysMessage() + u'\n';
+            return std::nullopt;
+        }
+        static_cast<ExampleSettings&>(settings) = BuildExampleTable(*entry, table);
+        return settings;
     }
-    const auto text = ReadPieceInput(arguments.file, io);
-    if (!text) {
+    const auto bytes = ReadPieceInput(arguments.file, io);
+    if (!bytes) {
         return std::nullopt;
     }
-    PieceSettings settings;
-    settings.timbre = LoadPieceText(table, *text);
+    if (IsScoreFileBytes(*bytes)) {
+        const ImportedScore imported = ImportScoreBytes(*bytes);
+        WriteScoreRows(imported.rows, *keys, table);
+        if (imported.score.quarterTempo) {
+            settings.tempo = QString::number(TempoFieldValue(*imported.score.quarterTempo));
+        }
+        io.err += ImportReport(imported, InputName(arguments.file)).join(u'\n') + u'\n';
+        return settings;
+    }
+    if (keysName) {
+        io.err += ScoreOnlyKeysMessage() + u'\n';
+        return std::nullopt;
+    }
+    settings.timbre = LoadPieceText(table, DecodeFileText(*bytes));
     return settings;
 }
 

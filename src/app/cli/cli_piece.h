@@ -3,6 +3,7 @@
 #include "app/cli/cli.h"
 #include "app/example_library.h"
 #include "engine/chord_notation.h"
+#include "exchange/score_table.h"
 #include "piece/pass_host.h"
 #include "piece/piece_text.h"
 #include "sound/timbre.h"
@@ -33,9 +34,17 @@ struct CommandArguments {
 std::optional<QString> ParseOptions(const QStringList& args, const QStringList& valueOptions,
                                     const QStringList& flagOptions, CommandArguments& out);
 
+// The bytes of FILE, or of standard input for "-". Nothing, with a German message in io.err, when
+// the file cannot be read, is no regular file (a pipe would block) or is too large.
+std::optional<QByteArray> ReadPieceInput(const QString& file, Io& io);
+
+// The value of an option when it was given.
+std::optional<QString> OptionalValue(const QMap<QString, QString>& values, const QString& option);
+
 // A command line of options and one piece: FILE ("-" for standard input) or --example NAME.
-// "--" ends the options: every argument after it is FILE or a further argument, even when it
-// begins with "-".
+// FILE is a piece file or a MusicXML score; --keys signature|equal, which every piece command
+// takes, chooses a score's key column. "--" ends the options: every argument after it is FILE or
+// a further argument, even when it begins with "-".
 struct PieceArguments {
     QMap<QString, QString> values;  // option → its value, e.g. "-o" → "out.png"
     QSet<QString> flags;            // flags that were given, e.g. "--tsv"
@@ -53,6 +62,9 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
                                            int trailingCount = 0,
                                            const QString& trailingMissing = {});
 
+// The message for --keys with a piece that is no score.
+QString ScoreOnlyKeysMessage();
+
 // The message for a caption that names no example.
 QString UnknownExampleMessage(const QString& caption);
 
@@ -60,13 +72,23 @@ QString UnknownExampleMessage(const QString& caption);
 QString CutCellsNotice(int cutCells);
 
 // What the piece brings besides its rows: for a file its "Klangfarbe" line, for an example also
-// its display mode and bass notes.
-using PieceSettings = ExampleSettings;
+// its display mode and bass notes, for a score its tempo.
+struct PieceSettings : ExampleSettings {
+    std::optional<QString> tempo; // the value of the field "1/4 pro min" a score asks for
+};
 
-// Loads the piece of `arguments` into `table`: the file's (or standard input's) piece text, or
-// the example's full table. Nothing, with a German message in io.err, when the file cannot be
-// read or no example has that caption.
+// The tempo a pass of the piece runs at: the option's, else the score's, else the field's default.
+QString PieceTempo(const std::optional<QString>& option, const PieceSettings& piece);
+
+// Loads the piece of `arguments` into `table`: the file's (or standard input's) piece text, a
+// MusicXML score's rows in full (no cell cut to a piece file's width; what the import did goes to
+// io.err), or the example's full table. Nothing, with a German message in io.err, when the file
+// cannot be read, --keys names no key column or is given for no score, or no example has that
+// caption. A score that cannot be read throws ScoreError.
 std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTable& table, Io& io);
+
+// The key column a --keys value names ("signature", "equal"), or nothing.
+std::optional<ScoreKeyColumn> ScoreKeyColumnFromName(const QString& name);
 
 // Writes `image` as a PNG file, all or nothing; false when it cannot be written.
 bool WritePngFile(const QImage& image, const QString& path);

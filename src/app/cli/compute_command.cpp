@@ -101,7 +101,6 @@ int ComputeCommand(const QStringList& args, Io& io) {
         }
     }
     const QString pitch = parsed.values.value(QStringLiteral("--pitch"), QStringLiteral("440"));
-    const QString tempo = parsed.values.value(QStringLiteral("--tempo"), QStringLiteral("80"));
     const bool tsv = parsed.flags.contains(QStringLiteral("--tsv"));
     const QString output = parsed.values.value(QStringLiteral("-o"));
     PieceTable table;
@@ -120,7 +119,7 @@ int ComputeCommand(const QStringList& args, Io& io) {
     settings.decimals = decimals;
     CliPassHost host;
     host.kammerton = pitch;
-    host.tempo = tempo;
+    host.tempo = PieceTempo(OptionalValue(parsed.values, QStringLiteral("--tempo")), *piece);
     ComputePass(0, table, scale, settings, host);
 
     const QString result = tsv ? TsvText(table) : PieceFileText(table, timbre);

@@ -43,7 +43,9 @@ int MidiCommand(const QStringList& args, Io& io) {
         return Usage(io, *problem);
     }
     options.pitch = piece.values.value(QStringLiteral("--pitch"), options.pitch);
-    options.tempo = piece.values.value(QStringLiteral("--tempo"), options.tempo);
+    if (piece.values.contains(QStringLiteral("--tempo"))) {
+        options.tempo = piece.values.value(QStringLiteral("--tempo"));
+    }
     options.output = piece.values.value(QStringLiteral("-o"));
     if (options.output.isEmpty()) {
         return Usage(io, QStringLiteral("Die Ausgabedatei (-o) fehlt."));
@@ -74,12 +76,13 @@ int MidiCommand(const QStringList& args, Io& io) {
 
     // Nothing is heard: the pass only records the chords, exactly those it would play.
     SilentPiece played;
-    if (const int status = PlayPiece(options, played.timbre(), played.Sink(), io);
+    QString tempo;
+    if (const int status = PlayPiece(options, played.timbre(), played.Sink(), io, &tempo);
         status != kExitOk) {
         return status;
     }
     // The pass has read the tempo already: a quarter note of the piece becomes one of the file.
-    midi.quarterDauer = MidiQuarterDauer(ThirtySecondLength(options.tempo));
+    midi.quarterDauer = MidiQuarterDauer(ThirtySecondLength(tempo));
     const MidiExport written = WriteMidiFile(options.output, played.lastPiece(), midi);
     if (!written.warning.isEmpty()) {
         io.err += written.warning + u'\n';

@@ -65,7 +65,9 @@ std::optional<int> ParseSoundOptions(const QString& command, const QStringList& 
     options.sawtooth = parsed.flags.contains(QStringLiteral("--sawtooth"));
     options.loop = parsed.flags.contains(QStringLiteral("--loop"));
     options.pitch = parsed.values.value(QStringLiteral("--pitch"), options.pitch);
-    options.tempo = parsed.values.value(QStringLiteral("--tempo"), options.tempo);
+    if (parsed.values.contains(QStringLiteral("--tempo"))) {
+        options.tempo = parsed.values.value(QStringLiteral("--tempo"));
+    }
     options.output = parsed.values.value(QStringLiteral("-o"));
     options.scale = parsed.values.value(QStringLiteral("--scale"));
     const int timbreOptions = int(options.sine) + int(options.square) + int(options.sawtooth) +
@@ -100,7 +102,8 @@ std::optional<int> ParseSoundOptions(const QString& command, const QStringList& 
     return std::nullopt;
 }
 
-int PlayPiece(const SoundCommandOptions& options, Timbre& timbre, const ChordSink& sink, Io& io) {
+int PlayPiece(const SoundCommandOptions& options, Timbre& timbre, const ChordSink& sink, Io& io,
+              QString* tempoUsed) {
     PieceTable table;
     const auto piece = LoadPiece(options.piece, table, io);
     if (!piece) {
@@ -124,7 +127,10 @@ int PlayPiece(const SoundCommandOptions& options, Timbre& timbre, const ChordSin
     settings.onlyCompute = false;
     CliPassHost host;
     host.kammerton = options.pitch;
-    host.tempo = options.tempo;
+    host.tempo = PieceTempo(options.tempo, *piece);
+    if (tempoUsed != nullptr) {
+        *tempoUsed = host.tempo;
+    }
     host.dauernd = options.loop;
     host.clearLastPiece = sink.clearLastPiece;
     host.playChord = sink.playChord;

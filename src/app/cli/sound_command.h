@@ -21,7 +21,7 @@ struct SoundCommandOptions {
     bool square = false;                    // --square
     bool sawtooth = false;                  // --sawtooth
     QString pitch = QStringLiteral("440");
-    QString tempo = QStringLiteral("80");
+    std::optional<QString> tempo; // --tempo; else a score's own, else 80
     QString output;    // -o (render, waveform)
     bool loop = false; // --loop (play)
     QString scale;     // --scale (waveform)
@@ -43,7 +43,9 @@ struct ChordSink {
 // Loads the piece, sets `timbre` from the options (else the piece's "Klangfarbe", else the organ
 // spectrum) and plays the whole piece into the sink: a pass that plays every row, repeated while
 // `loop` is set. The sink may end the pass by throwing. Returns the exit status.
-int PlayPiece(const SoundCommandOptions& options, Timbre& timbre, const ChordSink& sink, Io& io);
+// `tempoUsed` receives the tempo the pass played at.
+int PlayPiece(const SoundCommandOptions& options, Timbre& timbre, const ChordSink& sink, Io& io,
+              QString* tempoUsed = nullptr);
 
 // The chords of a pass that nobody hears (render, waveform): each is checked and recorded in the
 // last piece exactly as PlayChord does it, but not synthesised, because the file or the picture
