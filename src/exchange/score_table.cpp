@@ -56,8 +56,13 @@ QString ChordText(const std::vector<SlicedTone>& lowestFirst) {
             omit = octave == 3 || octave == 2;
         } else if (octave >= 2) {
             // Two semitones keep their order after any snapping; one might fall on one degree.
-            const int gap = pitch.MidiKey() - lowestFirst[i - 1].pitch.MidiKey();
-            omit = gap >= 2 && (octave == start || gap <= 12);
+            // An octave is safe only as the same spelling: "h#" and "c1" are the same key, but
+            // their equal-tempered frequencies differ in the last digits, so doubling one could
+            // stop just below the other.
+            const SpelledPitch& previous = lowestFirst[i - 1].pitch;
+            const int gap = pitch.MidiKey() - previous.MidiKey();
+            const bool sameSpelling = pitch.step == previous.step && pitch.alter == previous.alter;
+            omit = gap >= 2 && (octave == start || gap < 12 || (gap == 12 && sameSpelling));
         }
         chord += ChordToneText(pitch, !omit);
     }

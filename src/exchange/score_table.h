@@ -33,8 +33,8 @@ QString ChordToneText(const SpelledPitch& pitch, bool digit);
 // The tones of a chord, lowest first, each with its octave digit only where the chord notation's
 // automatic raising (a tone without a digit sounds above the tone before it) would not already put
 // it there. The rule looks at whole semitones, not at a key: it holds whatever key the row is
-// given, since snapping to a just or tempered key keeps tones two semitones apart in order and an
-// octave apart an octave apart.
+// given, since snapping to a just or tempered key keeps tones two semitones apart in order and a
+// tone and its octave an octave apart.
 QString ChordText(const std::vector<SlicedTone>& lowestFirst);
 
 // A duration of `quarters` in the table's 32nd notes: "8" for a quarter, "8/3" for a triplet

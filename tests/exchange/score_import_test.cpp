@@ -1,0 +1,231 @@
+// Whole scores through the import: chorales written for these tests, MusicXML that MuseScore made
+// of Zirkelon's own MIDI files, and every test-suite score computed by the pass in equal
+// temperament and in its key signatures.
+#include "exchange/score_rows.h"
+
+#include "exchange/score_file.h"
+#include "exchange/score_import.h"
+#include "piece/compute_pass.h"
+#include "piece/piece_table.h"
+#include "piece/recording_pass_host.h"
+#include "support/program_files.h"
+
+#include "engine/key_scale.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zk {
+namespace {
+
+// The letters' base frequencies are stored with ten significant digits (c = 130.81278265 Hz), so
+// "exactly" means within a few parts in 10^10, a millionth of a cent.
+constexpr long double kLetterPrecision = 1e-9L;
+
+const QString kData = QStringLiteral(ZK_TEST_DATA_DIR "/exchange/musicxml");
+
+ImportedScore Import(const QString& relativePath) {
+    return ImportScoreFile(kData + u'/' + relativePath);
+}
+
+// The frequencies the pass gives each row of `rows` written with `keys`, one list a row, in the
+// order of the row's tones; rests give an empty list.
+std::vector<std::vector<long double>> PlayedFrequencies(const std::vector<ScoreRow>& rows,
+                                                         ScoreKeyColumn keys) {
+    PieceTable table;
+    WriteScoreRows(rows, keys, table);
+    TonartScale scale;
+    PassSettings settings;
+    settings.onlyCompute = false;
+    test::RecordingPassHost host;
+    ComputePass(0, table, scale, settings, host);
+    std::vector<std::vector<long double>> played;
+    for (const auto& chord : host.played) {
+        std::vector<long double> frequencies;
+        for (int i = 0; i < ChordFrequencies::kSlots && chord.frequencies[i] > 0; ++i) {
+            frequencies.push_back(chord.frequencies[i]);
+        }
+        played.push_back(frequencies);
+    }
+    return played;
+}
+
+long double EqualTempered(int midiKey) {
+    return 440.0L * std::pow(2.0L, (midiKey - 69) / 12.0L);
+}
+
+// ---------------------------------------------------------------- chorales of our own
+
+TEST(Chorales, GiveTheRowsDerivedByHand) {
+    const struct {
+        const char* score;
+        const char* rows;
+    } cases[] = {
+        {"chorales/zwei-systeme.musicxml", "chorales/zwei-systeme.rows"},
+        {"chorales/zwei-systeme-timewise.musicxml", "chorales/zwei-systeme.rows"}, // same music
+        {"chorales/zwei-systeme.mxl", "chorales/zwei-systeme.rows"},               // compressed
+        {"chorales/vier-stimmen.musicxml", "chorales/vier-stimmen.rows"},
+    };
+    for (const auto& c : cases) {
+        const QStringList expected = test::ReadRowsFile(kData + u'/' + QString::fromUtf8(c.rows));
+        ASSERT_FALSE(expected.isEmpty()) << c.rows;
+        const QStringList actual = test::NeutralRows(Import(QString::fromUtf8(c.score)).rows);
+        EXPECT_TRUE(actual == expected)
+            << c.score << "\n" << test::RowDifferences(expected, actual).toStdString();
+    }
+}
+
+TEST(Chorales, BringTitleTempoAndVoices) {
+    const struct {
+        const char* score;
+        const char* title;
+        double tempo;
+        int voices;
+    } cases[] = {
+        // Title from <work-title>, tempo from a direction with a metronome mark and a sound.
+        {"chorales/zwei-systeme.musicxml", "Morgenchoral in G-Dur", 66, 4},
+        // Title from <movement-title> alone, tempo from a bare <sound> in a measure.
+        {"chorales/vier-stimmen.musicxml", "Abendchoral für vier Stimmen", 80, 4},
+    };
+    for (const auto& c : cases) {
+        const Score score = Import(QString::fromUtf8(c.score)).score;
+        EXPECT_EQ(score.title, QString::fromUtf8(c.title));
+        ASSERT_TRUE(score.quarterTempo.has_value()) << c.score;
+        EXPECT_DOUBLE_EQ(*score.quarterTempo, c.tempo);
+        EXPECT_EQ(score.voiceCount, c.voices);
+    }
+}
+
+// ---------------------------------------------------------------- MuseScore as producer
+
+struct ManifestEntry {
+    QString file;
+    QString caption;
+    std::vector<std::vector<int>> chords;
+};
+
+std::vector<ManifestEntry> ReadManifest() {
+    std::vector<ManifestEntry> entries;
+    const auto lines = ReadTextLines(kData + QStringLiteral("/musescore/manifest.txt"));
+    for (const QString& line : lines.value_or(QStringList())) {
+        if (line.startsWith(u'#') || line.trimmed().isEmpty()) {
+            continue;
+        }
+        const QStringList fields = line.split(u'|');
+        if (fields.size() != 3) {
+            continue;
+        }
+        ManifestEntry entry{fields[0].trimmed(), fields[1].trimmed(), {}};
+        for (const QString& chord : fields[2].split(u';', Qt::SkipEmptyParts)) {
+            std::vector<int> keys;
+            for (const QString& key : chord.split(u',', Qt::SkipEmptyParts)) {
+                keys.push_back(key.trimmed().toInt());
+            }
+            entry.chords.push_back(keys);
+        }
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+TEST(MuseScoreRoundTrip, EveryChordOfTheMidiFileStartsInTheScore) {
+    const auto entries = ReadManifest();
+    ASSERT_GE(entries.size(), 9U);
+    for (const ManifestEntry& entry : entries) {
+        const Score score = Import(QStringLiteral("musescore/") + entry.file).score;
+        // The notes that begin together are the chord the MIDI file struck at that moment.
+        std::vector<std::vector<int>> chords;
+        std::optional<Rational> onset;
+        for (const ScoreNote& note : score.notes) {
+            if (!onset || note.start != *onset) {
+                chords.emplace_back();
+                onset = note.start;
+            }
+            chords.back().push_back(note.pitch.MidiKey());
+        }
+        for (auto& chord : chords) {
+            std::sort(chord.begin(), chord.end());
+        }
+        EXPECT_EQ(chords, entry.chords) << entry.file.toStdString();
+    }
+}
+
+TEST(MuseScoreRoundTrip, InEqualTemperamentEveryToneSoundsAtItsMidiKey) {
+    for (const ManifestEntry& entry : ReadManifest()) {
+        const ImportedScore imported = Import(QStringLiteral("musescore/") + entry.file);
+        const auto played = PlayedFrequencies(imported.rows, ScoreKeyColumn::Equal);
+        ASSERT_EQ(played.size(), imported.rows.size()) << entry.file.toStdString();
+        for (std::size_t r = 0; r < played.size(); ++r) {
+            const auto& tones = imported.rows[r].tones;
+            ASSERT_EQ(played[r].size(), tones.size()) << entry.file.toStdString() << " row " << r + 1;
+            for (std::size_t i = 0; i < tones.size(); ++i) {
+                const long double expected = EqualTempered(tones[i].pitch.MidiKey());
+                EXPECT_NEAR(played[r][i] / expected, 1.0L, kLetterPrecision)
+                    << entry.file.toStdString() << " row " << r + 1 << " tone " << i + 1;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------- every suite score, computed
+
+QStringList ImportableSuiteFiles() {
+    QStringList files;
+    const QDir suite(kData + QStringLiteral("/suite"));
+    for (const QString& file :
+         suite.entryList({QStringLiteral("*.xml"), QStringLiteral("*.mxl")}, QDir::Files)) {
+        try {
+            ImportScoreFile(suite.filePath(file));
+            files.append(file);
+        } catch (const ScoreError&) {
+        }
+    }
+    return files;
+}
+
+// In key "~" the chord cells must give exactly the written pitches: the proof that letters,
+// octave registers, accidentals and the omitted octave digits are right.
+TEST(SuiteComputed, InEqualTemperamentEveryToneIsItsMidiKey) {
+    const QStringList files = ImportableSuiteFiles();
+    ASSERT_GE(files.size(), 140); // 166 less microtones and scores without a pitched note
+    for (const QString& file : files) {
+        const ImportedScore imported = Import(QStringLiteral("suite/") + file);
+        const auto played = PlayedFrequencies(imported.rows, ScoreKeyColumn::Equal);
+        ASSERT_EQ(played.size(), imported.rows.size()) << file.toStdString();
+        for (std::size_t r = 0; r < played.size(); ++r) {
+            const auto& tones = imported.rows[r].tones;
+            ASSERT_EQ(played[r].size(), tones.size()) << file.toStdString() << " row " << r + 1;
+            for (std::size_t i = 0; i < tones.size(); ++i) {
+                EXPECT_NEAR(played[r][i] / EqualTempered(tones[i].pitch.MidiKey()), 1.0L, kLetterPrecision)
+                    << file.toStdString() << " row " << r + 1 << " tone " << i + 1;
+            }
+        }
+    }
+}
+
+// In the key signatures' just keys every tone is snapped to a degree, but stays in its octave
+// and beside its tempered pitch (half the just scale's widest step, 5/3 to 9/5, is 67 cents): no
+// omitted digit may throw a tone into another octave.
+TEST(SuiteComputed, InTheSignaturesKeysEveryToneStaysBesideItsTemperedPitch) {
+    for (const QString& file : ImportableSuiteFiles()) {
+        const ImportedScore imported = Import(QStringLiteral("suite/") + file);
+        const auto played = PlayedFrequencies(imported.rows, ScoreKeyColumn::Signature);
+        ASSERT_EQ(played.size(), imported.rows.size()) << file.toStdString();
+        for (std::size_t r = 0; r < played.size(); ++r) {
+            const auto& tones = imported.rows[r].tones;
+            ASSERT_EQ(played[r].size(), tones.size()) << file.toStdString() << " row " << r + 1;
+            for (std::size_t i = 0; i < tones.size(); ++i) {
+                const long double cents =
+                    1200 * std::log2(played[r][i] / EqualTempered(tones[i].pitch.MidiKey()));
+                EXPECT_LT(std::fabs(cents), 70) << file.toStdString() << " row " << r + 1
+                                                << " tone " << i + 1;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace zk
