@@ -191,6 +191,14 @@ private:
     QString PieceName() const;
     // The piece in the table now is that file: the dialogs start there, exports take its name.
     void RememberPieceFile(const QString& path);
+    // The name of the piece in the table, also shown in the window's title.
+    void SetPieceName(const QString& name);
+    // Whether the table may be replaced: without unsaved edits, or when the user lets them go.
+    bool MayReplaceTable();
+    // Opens a piece file or imports a MusicXML score (with the key signatures' keys, the score's
+    // tempo and title, and a message saying what the import did). Throws FileError or ScoreError;
+    // the table is then unchanged.
+    void OpenPieceOrScore(const QString& path);
     friend class WindowExampleHost;
 
     SoundPlayer& m_sound;

@@ -4,10 +4,13 @@
 #include "app/shutdown.h"
 #include "engine/key_check.h"
 #include "exchange/midi_file.h"
+#include "exchange/score_file.h"
+#include "exchange/score_import.h"
 #include "piece/compute_pass.h"
 #include "piece/piece_file.h"
 #include "piece/piece_text.h"
 #include "support/errors.h"
+#include "support/ansi_codec.h"
 #include "support/program_files.h"
 #include "support/text_helpers.h"
 
@@ -21,6 +24,10 @@ namespace zk {
 namespace {
 
 const QString kAllFilesFilter = QStringLiteral("Alle Dateien (*.*)|*.*");
+// Opening takes piece files and MusicXML scores alike.
+const QString kPieceOrScoreFilter =
+    QStringLiteral("Stücke und Partituren (*.txt *.mxl *.musicxml *.xml)|*.txt;*.mxl;*.musicxml;"
+                   "*.xml|Alle Dateien (*.*)|*.*");
 const QString kMidiFilter = QStringLiteral("MIDI-Dateien (*.mid)|*.mid|Alle Dateien (*.*)|*.*");
 
 // The settings file "zirkelon.in5" remembers the MIDI file last written, as "zirkelon.in4" does
@@ -88,14 +95,20 @@ QString MainWindow::PieceName() const {
     return ExportName(m_pieceName);
 }
 
+void MainWindow::SetPieceName(const QString& name) {
+    m_pieceName = name;
+    setWindowTitle(name.isEmpty() ? QStringLiteral("Zirkelon")
+                                  : QStringLiteral("Zirkelon – %1").arg(name));
+}
+
 void MainWindow::RememberPieceFile(const QString& path) {
     WriteLastFileName(LastPieceFileIni(), path);
-    m_pieceName = QFileInfo(path).completeBaseName();
+    SetPieceName(QFileInfo(path).completeBaseName());
 }
 
 void MainWindow::Alleslschen1Click() {
     LoadPieceText(m_table, QString());
-    m_pieceName.clear();
+    SetPieceName(QString());
 }
 
 void MainWindow::ShowTextWithAcceptance(const QString& caption, const QString& text,
@@ -151,19 +164,53 @@ void MainWindow::Speichern1Click() {
     });
 }
 
+bool MainWindow::MayReplaceTable() {
+    return !m_pieceModified ||
+           m_dialogs.AskOkCancel(QStringLiteral("Eingabe noch nicht gespeichert!\rOK: Die Eingabe "
+                                                "wird verworfen.\rAbbrechen: Die Eingabe bleibt, "
+                                                "und nichts wird geöffnet."));
+}
+
 void MainWindow::ffnen1Click() {
     RunCommand([this] {
+        if (!MayReplaceTable()) {
+            return;
+        }
         const auto [folder, name] = FolderAndName(ReadLastFileName(LastPieceFileIni()));
-        const auto path = m_dialogs.AskOpenFileName(folder, name, kAllFilesFilter);
+        const auto path = m_dialogs.AskOpenFileName(folder, name, kPieceOrScoreFilter);
         if (!path) {
             m_dialogs.ShowMessage(QStringLiteral("Abbruch!"));
             return;
         }
-        if (const auto timbre = OpenPieceFile(*path, m_table)) {
+        OpenPieceOrScore(*path);
+    });
+}
+
+void MainWindow::OpenPieceOrScore(const QString& path) {
+    // Read first, so that a file that cannot be read or imported leaves the table as it was.
+    const QByteArray bytes = ReadScoreFileBytes(path);
+    if (!IsScoreFileBytes(bytes)) {
+        if (const auto timbre = LoadPieceText(m_table, DecodeFileText(bytes))) {
             SetTimbreTexts(*timbre);
         }
-        RememberPieceFile(*path);
-    });
+        RememberPieceFile(path);
+        m_pieceModified = false;
+        return;
+    }
+    const ImportedScore imported = ImportScoreBytes(bytes);
+    WriteScoreRows(imported.rows, ScoreKeyColumn::Signature, m_table);
+    if (imported.score.quarterTempo) {
+        Eviertel->setText(QString::number(TempoFieldValue(*imported.score.quarterTempo)));
+    }
+    // "Speichern" proposes a piece file beside the score, never the score itself.
+    const QFileInfo score(path);
+    WriteLastFileName(LastPieceFileIni(),
+                      score.dir().filePath(score.completeBaseName() + QStringLiteral(".txt")));
+    SetPieceName(imported.score.title.isEmpty() ? score.completeBaseName()
+                                                : imported.score.title);
+    // The table exists only here until it is saved as a piece file.
+    m_pieceModified = true;
+    m_dialogs.ShowMessage(ImportReport(imported, path).join(u'\r'));
 }
 
 void MainWindow::Beenden1Click() {

@@ -195,7 +195,7 @@ void MainWindow::RunExampleEntry(const ExampleEntry& entry) {
     // An example loads a piece and often plays it: while a pass plays, that one stops first.
     m_passes.Run({[this, &entry] {
                       if (!entry.PieceText().isEmpty()) {
-                          m_pieceName = entry.caption; // help items load no piece
+                          SetPieceName(entry.caption); // help items load no piece
                       }
                       WindowExampleHost host(*this);
                       RunCommand([&] { RunExample(entry, host); });

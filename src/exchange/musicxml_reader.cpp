@@ -94,6 +94,16 @@ class XmlCursor {
 public:
     explicit XmlCursor(const QByteArray& xml) : m_xml(xml) {}
 
+    // Reads on to the end of the document after the root element, so that anything after it
+    // (a second score appended, stray text) is refused rather than dropped unseen.
+    void Finish() {
+        while (!m_xml.atEnd()) {
+            if (m_xml.readNext() == QXmlStreamReader::Invalid) {
+                Fail();
+            }
+        }
+    }
+
     // Moves to the root element; false when the document has none.
     bool EnterRoot() {
         while (!m_xml.atEnd()) {
@@ -306,6 +316,7 @@ public:
                                             "<score-timewise>.")
                                  .arg(root));
         }
+        m_xml.Finish();
         return Build();
     }
 
@@ -601,7 +612,14 @@ private:
         pitch.octave = *octaveNumber;
         if (!alter.isEmpty()) {
             const auto semitones = DecimalRational(alter);
-            if (!semitones || !semitones->IsWhole() || std::abs(semitones->Numerator()) > 3) {
+            if (semitones && semitones->IsWhole() && std::abs(semitones->Numerator()) > 12) {
+                throw ScoreError(QStringLiteral("%1 (Zeile %2): Der Ton %3 hat die Alteration %4 "
+                                                "Halbtöne; mehr als zwölf liest Zirkelon nicht.")
+                                     .arg(PlaceText(part))
+                                     .arg(m_xml.Line())
+                                     .arg(step + octave, alter));
+            }
+            if (!semitones || !semitones->IsWhole()) {
                 throw ScoreError(
                     QStringLiteral("%1 (Zeile %2): Der Ton %3 hat die Alteration %4 Halbtöne, "
                                    "einen Mikroton. Zirkelon stimmt Töne nur in ganzen Halbtönen "

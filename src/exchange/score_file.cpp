@@ -107,6 +107,15 @@ QByteArray ReadMember(zip_t* archive, zip_int64_t index, const QString& name) {
         throw ScoreError(QStringLiteral("\"%1\" in der .mxl-Datei ist kürzer als angegeben.")
                              .arg(name));
     }
+    // libzip compares the checksum on the read that finds the end: without it a changed byte
+    // would pass unnoticed.
+    char probe = 0;
+    const zip_int64_t beyond = zip_fread(member.get(), &probe, 1);
+    if (beyond != 0) {
+        throw ScoreError(QStringLiteral("\"%1\" in der .mxl-Datei ist beschädigt: %2")
+                             .arg(name, beyond < 0 ? QString::fromUtf8(zip_file_strerror(member.get()))
+                                                   : QStringLiteral("länger als angegeben")));
+    }
     return bytes;
 }
 

@@ -109,8 +109,8 @@ QStringList ImportReport(const ImportedScore& imported, const QString& fileName)
         lines.append(QStringLiteral("Titel: %1").arg(score.title));
     }
     if (score.quarterTempo) {
-        lines.append(QStringLiteral("Tempo: Viertel = %1, im Feld \"1/4 pro min\" %2 (dort dauert "
-                                    "eine Viertel bei 80 schon 1,84 Sekunden).")
+        lines.append(QStringLiteral("Tempo: Viertel = %1; im Feld \"1/4 pro min\" steht dafür %2, "
+                                    "denn dort ergibt 80 eine Viertel von 1,84 Sekunden.")
                          .arg(QString::number(*score.quarterTempo, 'g', 6))
                          .arg(TempoFieldValue(*score.quarterTempo)));
     } else {

@@ -32,7 +32,7 @@ struct ImportedScore {
 };
 
 // Reads a score from a file's bytes, unpacking a .mxl archive, and cuts it into rows. Throws
-// ScoreError (FileError for the archive's size limits) with a German message.
+// ScoreError with a German message.
 ImportedScore ImportScoreBytes(const QByteArray& bytes);
 
 // The same from a file. Throws FileError when it cannot be read or is too large.

@@ -293,7 +293,8 @@ TEST_F(BashCompletion, ComparisonNoticesAChangeOnOneSide) {
         // An option dropped.
         {"flags=\"--tsv\"", "flags=", "compute:"},
         // An option the command does not have.
-        {"values=\"--bass -o --example\"", "values=\"--bass -o --example --fast\"", "notation:"},
+        {"values=\"--bass -o --keys --example\"", "values=\"--bass -o --keys --example --fast\"",
+         "notation:"},
         // A command missing.
         {"keycheck modulate notation drift render midi play waveform scala\"",
          "keycheck modulate notation\"", "commands"},

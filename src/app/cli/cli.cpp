@@ -24,7 +24,7 @@ const QList<Command>& Commands() {
          ImportCommand},
         {QStringLiteral("compute"),
          QStringLiteral("compute [--display ID] [--decimals N] [--pitch HZ] [--tempo N] [--tsv] "
-                        "[-o AUSGABE] (DATEI | --example NAME)"),
+                        "[-o AUSGABE] [--keys signature|equal] (DATEI | --example NAME)"),
          QStringLiteral("berechnet ein Stück und gibt die Tabelle als Stückdatei aus; ID: "
                         "ratios-adjacent, ratios, intervals-adjacent, intervals, cents, oqt, "
                         "steps, all; --tsv: je Zeile fünf durch Tabulatoren getrennte Felder, "
@@ -32,7 +32,7 @@ const QList<Command>& Commands() {
                         "Feld als "
                         "\\t, \\n, \\r und \\\\ stehen"),
          ComputeCommand},
-        {QStringLiteral("keycheck"), QStringLiteral("keycheck (DATEI | --example NAME) ZEILE"),
+        {QStringLiteral("keycheck"), QStringLiteral("keycheck [--keys signature|equal] (DATEI | --example NAME) ZEILE"),
          QStringLiteral("überprüft den Akkord einer Zeile in 25 Tonarten (kleinste Zahl = "
                         "reinste Intervalle)"),
          KeycheckCommand},
@@ -42,12 +42,14 @@ const QList<Command>& Commands() {
                         "zurück)"),
          ModulateCommand},
         {QStringLiteral("notation"),
-         QStringLiteral("notation [--bass v|0|1|2|3|4] -o AUSGABE.png (DATEI | --example NAME)"),
+         QStringLiteral("notation [--bass v|0|1|2|3|4] -o AUSGABE.png [--keys signature|equal] "
+                        "(DATEI | --example NAME)"),
          QStringLiteral("zeichnet die Noten eines Stücks als PNG-Bild; --bass: wie viele Töne "
                         "jedes Akkords im Bass stehen (v = variabel)"),
          NotationCommand},
         {QStringLiteral("drift"),
-         QStringLiteral("drift [--width B] [--height H] -o AUSGABE.png (DATEI | --example NAME)"),
+         QStringLiteral("drift [--width B] [--height H] -o AUSGABE.png [--keys signature|equal] "
+                        "(DATEI | --example NAME)"),
          QStringLiteral("rechnet ein Stück ohne Ton und zeichnet seine Kommadrift als PNG-Bild: "
                         "die Abweichung jeder Zeile in Cent gegenüber der ersten Tonart und den "
                         "Weg der Tonarten auf dem Tongitter; B und H in Bildpunkten, ohne Angabe "
@@ -55,13 +57,14 @@ const QList<Command>& Commands() {
          DriftCommand},
         {QStringLiteral("render"),
          QStringLiteral("render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | --sawtooth] "
-                        "[--pitch HZ] [--tempo N] -o AUSGABE.wav (DATEI | --example NAME)"),
+                        "[--pitch HZ] [--tempo N] -o AUSGABE.wav [--keys signature|equal] (DATEI | "
+                        "--example NAME)"),
          QStringLiteral("schreibt ein Stück als WAV-Datei (44100 Hz, 16 Bit, Stereo); ohne "
                         "Klangfarbe die des Stücks oder 75 50 30 15 10 5"),
          RenderCommand},
         {QStringLiteral("midi"),
          QStringLiteral("midi [--tuning bend|mts] [--program N] [--pitch HZ] [--tempo N] -o "
-                        "AUSGABE.mid (DATEI | --example NAME)"),
+                        "AUSGABE.mid [--keys signature|equal] (DATEI | --example NAME)"),
          QStringLiteral("schreibt ein Stück als MIDI-Datei mit seinen genauen Frequenzen: bend "
                         "(ohne Angabe) beugt jeden Ton auf einem eigenen Kanal, mts stimmt die "
                         "Tasten mit dem MIDI Tuning Standard; N: General-MIDI-Klang 0 bis 127, "
@@ -69,13 +72,14 @@ const QList<Command>& Commands() {
          MidiCommand},
         {QStringLiteral("play"),
          QStringLiteral("play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
-                        "--sawtooth] [--pitch HZ] [--tempo N] (DATEI | --example NAME)"),
+                        "--sawtooth] [--pitch HZ] [--tempo N] [--keys signature|equal] (DATEI | --example "
+                        "NAME)"),
          QStringLiteral("spielt ein Stück über die Tonausgabe, mit --loop immer wieder"),
          PlayCommand},
         {QStringLiteral("waveform"),
          QStringLiteral("waveform --scale N [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
-                        "--sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.png (DATEI | --example "
-                        "NAME)"),
+                        "--sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.png [--keys signature|equal] "
+                        "(DATEI | --example NAME)"),
          QStringLiteral("spielt ein Stück ohne Ton und zeichnet sein Schwingungsbild als PNG-Bild; "
                         "N: 1, 3, 10, 30, 100, 300 oder 1000 Abtastwerte je Bildpunkt"),
          WaveformCommand},
@@ -87,8 +91,8 @@ const QList<Command>& Commands() {
                         "Beschreibung ohne Ziffern; eine vorhandene Zeile nur mit --replace"),
          ScalaImportCommand},
         {QStringLiteral("scala export"),
-         QStringLiteral("scala export [--pitch HZ] (--code KÜRZEL | --row ZEILE (DATEI | "
-                        "--example NAME)) -o AUSGABE.scl"),
+         QStringLiteral("scala export [--pitch HZ] (--code KÜRZEL | --row ZEILE [--keys "
+                        "signature|equal] (DATEI | --example NAME)) -o AUSGABE.scl"),
          QStringLiteral("schreibt eine Zeile der Stimmungsliste oder die zwölf Töne, die in einer "
                         "Zeile eines Stücks gelten, als Scala-Tonleiter und daneben die "
                         "Tastenzuordnung AUSGABE.kbm"),
@@ -123,7 +127,9 @@ QString HelpText() {
     }
     text += QStringLiteral(
         "\n"
-        "DATEI ist eine Stückdatei, \"-\" liest das Stück von der Standardeingabe.\n"
+        "DATEI ist eine Stückdatei oder eine MusicXML-Partitur (.mxl, .musicxml, .xml),\n"
+        "\"-\" liest das Stück von der Standardeingabe. Eine Partitur wird wie mit \"import\"\n"
+        "gelesen, aber ungekürzt; --keys wählt dann ihre Tonartenspalte.\n"
         "--example NAME nimmt statt DATEI ein eingebautes Beispiel (\"zirkelon example\"\n"
         "listet sie auf), vollständig wie das Menü es lädt.\n"
         "\"--\" beendet die Optionen: was danach folgt, ist keine Option, auch wenn es mit\n"

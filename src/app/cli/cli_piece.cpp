@@ -81,6 +81,10 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
                          parsed)) {
         return problem;
     }
+    if (const auto keys = OptionalValue(parsed.values, kKeysOption);
+        keys && !ScoreKeyColumnFromName(*keys)) {
+        return UnknownKeysMessage(*keys);
+    }
     out.values.insert(parsed.values);
     out.flags.unite(parsed.flags);
     QStringList positional = parsed.free;
@@ -104,6 +108,12 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
     }
     out.trailing = positional;
     return std::nullopt;
+}
+
+QString UnknownKeysMessage(const QString& name) {
+    return QStringLiteral("Unbekannte Tonartenspalte \"%1\": möglich sind signature (die "
+                          "Tonika jeder Vorzeichnung) und equal (\"~\", gleichstufig).")
+        .arg(name);
 }
 
 QString ScoreOnlyKeysMessage() {
@@ -141,9 +151,7 @@ std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTab
     const auto keysName = OptionalValue(arguments.values, kKeysOption);
     const auto keys = ScoreKeyColumnFromName(keysName.value_or(QStringLiteral("signature")));
     if (!keys) {
-        io.err += QStringLiteral("Unbekannte Tonartenspalte \"%1\": möglich sind signature "
-                                 "(die Tonarten der Vorzeichen) und equal (\"~\", gleichstufig).\n")
-                      .arg(*keysName);
+        io.err += UnknownKeysMessage(*keysName) + u'\n';
         return std::nullopt;
     }
     PieceSettings settings;

@@ -62,6 +62,9 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
                                            int trailingCount = 0,
                                            const QString& trailingMissing = {});
 
+// The message for a --keys value that names no key column.
+QString UnknownKeysMessage(const QString& name);
+
 // The message for --keys with a piece that is no score.
 QString ScoreOnlyKeysMessage();
 

@@ -45,10 +45,7 @@ QString TsvText(const PieceTable& table) {
 }
 
 int Usage(Io& io, const QString& message) {
-    io.err += message + QStringLiteral("\nAufruf: zirkelon compute [--display ID] [--decimals N] "
-                                       "[--pitch HZ] [--tempo N] [--tsv] [-o AUSGABE] (DATEI | "
-                                       "--example NAME)\n");
-    return kExitUsage;
+    return UsageError(io, QStringLiteral("compute"), message);
 }
 
 } // namespace
@@ -139,9 +136,7 @@ int ComputeCommand(const QStringList& args, Io& io) {
 
 int KeycheckCommand(const QStringList& args, Io& io) {
     const auto usage = [&io](const QString& problem) {
-        io.err += problem + QStringLiteral("\nAufruf: zirkelon keycheck (DATEI | --example NAME) "
-                                           "ZEILE\n");
-        return kExitUsage;
+        return UsageError(io, QStringLiteral("keycheck"), problem);
     };
     PieceArguments parsed;
     if (const auto problem =

@@ -12,9 +12,7 @@ namespace zk::cli {
 namespace {
 
 int Usage(Io& io, const QString& problem) {
-    io.err += problem + QStringLiteral("\nAufruf: zirkelon drift [--width B] [--height H] -o "
-                                       "AUSGABE.png (DATEI | --example NAME)\n");
-    return kExitUsage;
+    return UsageError(io, QStringLiteral("drift"), problem);
 }
 
 // A picture side in pixels within `lowest` .. `highest`, or nothing.

@@ -21,10 +21,7 @@ int ImportCommand(const QStringList& args, Io& io) {
     const QString keysName = parsed.values.value(QStringLiteral("--keys"), QStringLiteral("signature"));
     const auto keys = ScoreKeyColumnFromName(keysName);
     if (!keys) {
-        return UsageError(io, command,
-                          QStringLiteral("Unbekannte Tonartenspalte \"%1\": möglich sind signature "
-                                         "und equal.")
-                              .arg(keysName));
+        return UsageError(io, command, UnknownKeysMessage(keysName));
     }
     const QString file = parsed.free.first();
     const auto bytes = ReadPieceInput(file, io);

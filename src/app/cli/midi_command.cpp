@@ -12,10 +12,7 @@ namespace zk::cli {
 namespace {
 
 int Usage(Io& io, const QString& message) {
-    io.err += message +
-              QStringLiteral("\nAufruf: zirkelon midi [--tuning bend|mts] [--program N] [--pitch "
-                             "HZ] [--tempo N] -o AUSGABE.mid (DATEI | --example NAME)\n");
-    return kExitUsage;
+    return UsageError(io, QStringLiteral("midi"), message);
 }
 
 // The track's name: the example's caption, or the piece file's name without its extension;

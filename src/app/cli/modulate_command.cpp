@@ -29,10 +29,9 @@ private:
 };
 
 int Usage(Io& io, const QString& problem) {
-    io.err += problem + QStringLiteral("\nAufruf: zirkelon modulate [--key TONART | --scale "
-                                       "TONLEITER] OP...\n"
-                                       "OP: T t Q q m + - back\n");
-    return kExitUsage;
+    const int status = UsageError(io, QStringLiteral("modulate"), problem);
+    io.err += QStringLiteral("OP: T t Q q m + - back\n");
+    return status;
 }
 
 } // namespace

@@ -11,9 +11,7 @@ namespace zk::cli {
 namespace {
 
 int Usage(Io& io, const QString& problem) {
-    io.err += problem + QStringLiteral("\nAufruf: zirkelon notation [--bass v|0|1|2|3|4] -o "
-                                       "AUSGABE.png (DATEI | --example NAME)\n");
-    return kExitUsage;
+    return UsageError(io, QStringLiteral("notation"), problem);
 }
 
 std::optional<int> BassNotesFromText(const QString& text) {

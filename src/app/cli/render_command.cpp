@@ -13,24 +13,8 @@ namespace zk::cli {
 
 namespace {
 
-QString UsageLine(const QString& command) {
-    if (command == u"waveform") {
-        return QStringLiteral("Aufruf: zirkelon waveform --scale N [--timbre \"P1 P2 P3 P4 P5 "
-                              "P6\" | --sine | --square | --sawtooth] [--pitch HZ] [--tempo N] -o "
-                              "AUSGABE.png (DATEI | --example NAME)\n");
-    }
-    return command == u"render"
-               ? QStringLiteral("Aufruf: zirkelon render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine "
-                                "| --square | --sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.wav "
-                                "(DATEI | --example NAME)\n")
-               : QStringLiteral("Aufruf: zirkelon play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" "
-                                "| --sine | --square | --sawtooth] [--pitch HZ] [--tempo N] "
-                                "(DATEI | --example NAME)\n");
-}
-
 int Usage(const QString& command, Io& io, const QString& message) {
-    io.err += message + u'\n' + UsageLine(command);
-    return kExitUsage;
+    return UsageError(io, command, message);
 }
 
 // "1 Akkord", "3 Akkorde"; "1 Pause", "2 Pausen".

@@ -16,12 +16,7 @@ const QString kImport = QStringLiteral("scala import");
 const QString kExport = QStringLiteral("scala export");
 
 int Usage(Io& io, const QString& command, const QString& message) {
-    for (const Command& entry : Commands()) {
-        if (entry.name == command) {
-            io.err += message + QStringLiteral("\nAufruf: zirkelon ") + entry.usage + u'\n';
-        }
-    }
-    return kExitUsage;
+    return UsageError(io, command, message);
 }
 
 // The text of a Scala file, "-" for standard input; nothing, with the message in io.err, when it
