@@ -98,7 +98,7 @@ QString MainWindow::PieceName() const {
 void MainWindow::SetPieceName(const QString& name) {
     m_pieceName = name;
     setWindowTitle(name.isEmpty() ? QStringLiteral("Zirkelon")
-                                  : QStringLiteral("Zirkelon – %1").arg(name));
+                                  : QStringLiteral("%1 – Zirkelon").arg(name));
 }
 
 void MainWindow::RememberPieceFile(const QString& path) {

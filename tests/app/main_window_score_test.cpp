@@ -47,7 +47,7 @@ TEST_F(MainWindowScoreTest, OpeningAScoreSetsTableTempoAndTitle) {
     EXPECT_TRUE(Cell(PieceTable::kKeyColumn, 2).isEmpty());
     // Quarter = 66 as the field counts it.
     EXPECT_EQ(Tempo(), QStringLiteral("165"));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Zirkelon – Morgenchoral in G-Dur"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Morgenchoral in G-Dur – Zirkelon"));
     ASSERT_FALSE(dialogs.messages.isEmpty());
     EXPECT_TRUE(dialogs.messages.last().startsWith(
         QStringLiteral("zwei-systeme.mxl: 4 Stimmen, 31 Zeilen\rTitel: Morgenchoral in G-Dur")))
@@ -101,7 +101,7 @@ TEST_F(MainWindowScoreTest, APieceFileOpenedAfterwardsIsTheSavedState) {
     Open(piece);
     EXPECT_EQ(Cell(PieceTable::kChordColumn, 1), QStringLiteral("ceg"));
     EXPECT_FALSE(window->PieceModified());
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Zirkelon – kadenz"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("kadenz – Zirkelon"));
 }
 
 } // namespace
