@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
@@ -25,6 +26,10 @@ const QString kMicrotones =
 
 class MainWindowScoreTest : public test::WindowTest {
 protected:
+    // The program folder is shared by the tests of one process: the file opened last is not
+    // left for the next test's dialogs.
+    void TearDown() override { QFile::remove(LastPieceFileIni()); }
+
     QAction* Action(const char* name) const {
         return window->findChild<QAction*>(QString::fromLatin1(name));
     }
