@@ -33,7 +33,8 @@ int FloorMod(int a, int n) {
 // A decimal written as MusicXML writes its durations and divisions ("4", "1.5", "-2"), as an exact
 // fraction; none for anything else or more digits than a 64-bit fraction holds.
 std::optional<Rational> DecimalRational(QStringView text) {
-    static const QRegularExpression decimal(QStringLiteral("^([+-]?)([0-9]{1,12})(?:\\.([0-9]{0,6}))?$"));
+    static const QRegularExpression decimal(
+        QStringLiteral("^([+-]?)([0-9]{1,12})(?:\\.([0-9]{0,6}))?$"));
     const auto match = decimal.match(text.trimmed());
     if (!match.hasMatch()) {
         return std::nullopt;
@@ -61,13 +62,13 @@ std::optional<int> WholeNumber(QStringView text) {
 // The length of a note type ("quarter", "eighth", "16th", "breve") in quarter notes.
 std::optional<Rational> NoteTypeQuarters(QStringView type) {
     static const std::map<QString, Rational> lengths = {
-        {QStringLiteral("maxima"), 32},         {QStringLiteral("long"), 16},
-        {QStringLiteral("breve"), 8},           {QStringLiteral("whole"), 4},
-        {QStringLiteral("half"), 2},            {QStringLiteral("quarter"), 1},
-        {QStringLiteral("eighth"), {1, 2}},     {QStringLiteral("16th"), {1, 4}},
-        {QStringLiteral("32nd"), {1, 8}},       {QStringLiteral("64th"), {1, 16}},
-        {QStringLiteral("128th"), {1, 32}},     {QStringLiteral("256th"), {1, 64}},
-        {QStringLiteral("512th"), {1, 128}},    {QStringLiteral("1024th"), {1, 256}},
+        {QStringLiteral("maxima"), 32},      {QStringLiteral("long"), 16},
+        {QStringLiteral("breve"), 8},        {QStringLiteral("whole"), 4},
+        {QStringLiteral("half"), 2},         {QStringLiteral("quarter"), 1},
+        {QStringLiteral("eighth"), {1, 2}},  {QStringLiteral("16th"), {1, 4}},
+        {QStringLiteral("32nd"), {1, 8}},    {QStringLiteral("64th"), {1, 16}},
+        {QStringLiteral("128th"), {1, 32}},  {QStringLiteral("256th"), {1, 64}},
+        {QStringLiteral("512th"), {1, 128}}, {QStringLiteral("1024th"), {1, 256}},
     };
     const auto found = lengths.find(type.trimmed().toString());
     if (found == lengths.end()) {
@@ -137,9 +138,40 @@ public:
 
     // Skips the rest of the current element, children and all.
     void Skip() {
+        ReadToEnd([](QStringView) {});
+    }
+
+    // The text of the current element (the text of children is left out), which is then left.
+    QString Text() {
+        QString text;
+        ReadToEnd([&text](QStringView characters) { text += characters; });
+        return text.trimmed();
+    }
+
+    QStringView Name() const { return m_xml.name(); }
+    QString Attribute(const char* name) const {
+        return m_xml.attributes().value(QLatin1String(name)).toString();
+    }
+    qint64 Line() const { return m_xml.lineNumber(); }
+    qint64 Column() const { return m_xml.columnNumber(); }
+
+    [[noreturn]] void Throw(const QString& text) const {
+        throw ScoreError(
+            QStringLiteral("Zeile %1, Spalte %2: %3").arg(Line()).arg(Column()).arg(text));
+    }
+
+private:
+    // Reads to the end of the current element, handing its own text (not that of its children)
+    // to `text`.
+    template <typename TextSink> void ReadToEnd(TextSink&& text) {
         const int depth = m_depth;
         while (m_depth >= depth) {
             switch (m_xml.readNext()) {
+            case QXmlStreamReader::Characters:
+                if (m_depth == depth) {
+                    text(m_xml.text());
+                }
+                break;
             case QXmlStreamReader::StartElement:
                 Descend();
                 break;
@@ -156,46 +188,6 @@ public:
         }
     }
 
-    // The text of the current element (the text of children is left out), which is then left.
-    QString Text() {
-        QString text;
-        const int depth = m_depth;
-        while (m_depth >= depth) {
-            switch (m_xml.readNext()) {
-            case QXmlStreamReader::Characters:
-                if (m_depth == depth) {
-                    text += m_xml.text();
-                }
-                break;
-            case QXmlStreamReader::StartElement:
-                Descend();
-                break;
-            case QXmlStreamReader::EndElement:
-                --m_depth;
-                break;
-            case QXmlStreamReader::Invalid:
-                Fail();
-            case QXmlStreamReader::EndDocument:
-                return text;
-            default:
-                break;
-            }
-        }
-        return text.trimmed();
-    }
-
-    QStringView Name() const { return m_xml.name(); }
-    QString Attribute(const char* name) const {
-        return m_xml.attributes().value(QLatin1String(name)).toString();
-    }
-    qint64 Line() const { return m_xml.lineNumber(); }
-    qint64 Column() const { return m_xml.columnNumber(); }
-
-    [[noreturn]] void Throw(const QString& text) const {
-        throw ScoreError(QStringLiteral("Zeile %1, Spalte %2: %3").arg(Line()).arg(Column()).arg(text));
-    }
-
-private:
     void Descend() {
         if (++m_depth > kMaxScoreXmlDepth) {
             Throw(QStringLiteral("Die Elemente sind tiefer als %1 Ebenen verschachtelt; so "
@@ -280,10 +272,10 @@ struct RawTempo {
 // The tonic of a traditional key signature: `fifths` on the line of fifths, moved by the mode.
 SpelledPitch KeyTonic(int fifths, QStringView mode) {
     static const std::map<QString, int> modeOffsets = {
-        {QStringLiteral("major"), 0},  {QStringLiteral("ionian"), 0},
-        {QStringLiteral("none"), 0},   {QStringLiteral("minor"), 3},
-        {QStringLiteral("aeolian"), 3}, {QStringLiteral("dorian"), 2},
-        {QStringLiteral("phrygian"), 4}, {QStringLiteral("lydian"), -1},
+        {QStringLiteral("major"), 0},      {QStringLiteral("ionian"), 0},
+        {QStringLiteral("none"), 0},       {QStringLiteral("minor"), 3},
+        {QStringLiteral("aeolian"), 3},    {QStringLiteral("dorian"), 2},
+        {QStringLiteral("phrygian"), 4},   {QStringLiteral("lydian"), -1},
         {QStringLiteral("mixolydian"), 1}, {QStringLiteral("locrian"), 5},
     };
     const auto found = modeOffsets.find(mode.trimmed().toString());
@@ -421,7 +413,8 @@ private:
             } else if (name == u"backup" || name == u"forward") {
                 const bool forward = name == u"forward";
                 const Rational length = ReadDurationOf(part);
-                part.cursor = forward ? part.cursor + length : Max(Rational(0), part.cursor - length);
+                part.cursor =
+                    forward ? part.cursor + length : Max(Rational(0), part.cursor - length);
                 Reach(part, part.cursor);
             } else if (name == u"attributes") {
                 ReadAttributes(part);
@@ -717,16 +710,16 @@ private:
                 }
                 transposition.chromatic = *chromatic;
             } else if (name == u"octave-change") {
-                transposition.octaveChange = std::clamp(WholeNumber(m_xml.Text()).value_or(0), -8, 8);
+                transposition.octaveChange =
+                    std::clamp(WholeNumber(m_xml.Text()).value_or(0), -8, 8);
             } else {
                 m_xml.Skip();
             }
         }
-        transposition.diatonic =
-            diatonic ? std::clamp(*diatonic, -56, 56)
-                     : FloorDiv(transposition.chromatic, 12) * 7 +
-                           kStepsOfSemitones[static_cast<std::size_t>(
-                               FloorMod(transposition.chromatic, 12))];
+        transposition.diatonic = diatonic ? std::clamp(*diatonic, -56, 56)
+                                          : FloorDiv(transposition.chromatic, 12) * 7 +
+                                                kStepsOfSemitones[static_cast<std::size_t>(
+                                                    FloorMod(transposition.chromatic, 12))];
         return transposition;
     }
 
@@ -906,8 +899,7 @@ private:
     // the same voice preferred (a cross-voice tie joins too), an enharmonic tie joins as well, and
     // a gap before the stop is held (an arpeggio tied into a chord rings on). A note of that key
     // struck anew after the waiting one ended cancels the wait.
-    template <typename TimeOf>
-    std::vector<ScoreNote> JoinTies(const TimeOf& timeOf) {
+    template <typename TimeOf> std::vector<ScoreNote> JoinTies(const TimeOf& timeOf) {
         struct Placed {
             const RawNote* raw;
             Rational start;
@@ -1041,7 +1033,8 @@ SpelledPitch SpelledPitch::Transposed(int steps, int semitones) const {
     SpelledPitch result;
     result.step = FloorMod(letters, 7);
     result.octave = FloorDiv(letters, 7);
-    const int natural = 12 * (result.octave + 1) + kStepSemitones[static_cast<std::size_t>(result.step)];
+    const int natural =
+        12 * (result.octave + 1) + kStepSemitones[static_cast<std::size_t>(result.step)];
     result.alter = MidiKey() + semitones - natural;
     return result;
 }

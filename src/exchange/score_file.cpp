@@ -36,13 +36,13 @@ ArchiveHandle OpenArchive(const QByteArray& bytes) {
     zip_error_init(&error);
     // The source reads the bytes in place; they outlive the archive, which is closed before
     // ScoreXmlFromArchive returns.
-    zip_source_t* source = zip_source_buffer_create(bytes.constData(),
-                                                    static_cast<zip_uint64_t>(bytes.size()), 0,
-                                                    &error);
+    zip_source_t* source = zip_source_buffer_create(
+        bytes.constData(), static_cast<zip_uint64_t>(bytes.size()), 0, &error);
     if (source == nullptr) {
         const QString reason = ZipReason(&error);
         zip_error_fini(&error);
-        throw ScoreError(QStringLiteral("%1 kann nicht geöffnet werden: %2").arg(kArchiveName, reason));
+        throw ScoreError(
+            QStringLiteral("%1 kann nicht geöffnet werden: %2").arg(kArchiveName, reason));
     }
     zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
     if (archive == nullptr) {
@@ -62,8 +62,8 @@ QByteArray ReadMember(zip_t* archive, zip_int64_t index, const QString& name) {
     zip_stat_init(&stat);
     if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) != 0 ||
         (stat.valid & ZIP_STAT_SIZE) == 0) {
-        throw ScoreError(QStringLiteral("%1 ist beschädigt: \"%2\" hat keine Größe.")
-                             .arg(kArchiveName, name));
+        throw ScoreError(
+            QStringLiteral("%1 ist beschädigt: \"%2\" hat keine Größe.").arg(kArchiveName, name));
     }
     const auto size = static_cast<qint64>(std::min<zip_uint64_t>(stat.size, INT64_MAX));
     if (size > kMaxUnpackedScoreBytes) {
@@ -92,8 +92,8 @@ QByteArray ReadMember(zip_t* archive, zip_int64_t index, const QString& name) {
     QByteArray bytes(size, Qt::Uninitialized);
     qint64 done = 0;
     while (done < size) {
-        const zip_int64_t got = zip_fread(member.get(), bytes.data() + done,
-                                          static_cast<zip_uint64_t>(size - done));
+        const zip_int64_t got =
+            zip_fread(member.get(), bytes.data() + done, static_cast<zip_uint64_t>(size - done));
         if (got < 0) {
             throw ScoreError(QStringLiteral("\"%1\" in der .mxl-Datei ist beschädigt: %2")
                                  .arg(name, QString::fromUtf8(zip_file_strerror(member.get()))));
@@ -104,8 +104,8 @@ QByteArray ReadMember(zip_t* archive, zip_int64_t index, const QString& name) {
         done += got;
     }
     if (done != size) {
-        throw ScoreError(QStringLiteral("\"%1\" in der .mxl-Datei ist kürzer als angegeben.")
-                             .arg(name));
+        throw ScoreError(
+            QStringLiteral("\"%1\" in der .mxl-Datei ist kürzer als angegeben.").arg(name));
     }
     // libzip compares the checksum on the read that finds the end: without it a changed byte
     // would pass unnoticed.
@@ -113,8 +113,9 @@ QByteArray ReadMember(zip_t* archive, zip_int64_t index, const QString& name) {
     const zip_int64_t beyond = zip_fread(member.get(), &probe, 1);
     if (beyond != 0) {
         throw ScoreError(QStringLiteral("\"%1\" in der .mxl-Datei ist beschädigt: %2")
-                             .arg(name, beyond < 0 ? QString::fromUtf8(zip_file_strerror(member.get()))
-                                                   : QStringLiteral("länger als angegeben")));
+                             .arg(name, beyond < 0
+                                            ? QString::fromUtf8(zip_file_strerror(member.get()))
+                                            : QStringLiteral("länger als angegeben")));
     }
     return bytes;
 }
@@ -143,9 +144,8 @@ QString FirstScoreMember(zip_t* archive) {
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* raw = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
         const QString name = raw == nullptr ? QString() : QString::fromUtf8(raw);
-        if (!name.startsWith(u"META-INF/") &&
-            (name.endsWith(u".musicxml", Qt::CaseInsensitive) ||
-             name.endsWith(u".xml", Qt::CaseInsensitive))) {
+        if (!name.startsWith(u"META-INF/") && (name.endsWith(u".musicxml", Qt::CaseInsensitive) ||
+                                               name.endsWith(u".xml", Qt::CaseInsensitive))) {
             return name;
         }
     }

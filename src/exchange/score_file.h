@@ -17,7 +17,7 @@ public:
     using Error::Error;
 };
 
-inline constexpr qint64 kMaxScoreFileBytes = qint64{50} << 20;     // 50 MiB on disk
+inline constexpr qint64 kMaxScoreFileBytes = qint64{50} << 20;      // 50 MiB on disk
 inline constexpr qint64 kMaxUnpackedScoreBytes = qint64{200} << 20; // 200 MiB of XML
 inline constexpr qint64 kMaxCompressionRatio = 200;                 // unpacked : packed
 

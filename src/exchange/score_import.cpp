@@ -46,8 +46,8 @@ bool IsScoreFileBytes(const QByteArray& bytes) {
         return true;
     }
     qsizetype i = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (i < bytes.size() && (bytes.at(i) == ' ' || bytes.at(i) == '\t' ||
-                                bytes.at(i) == '\r' || bytes.at(i) == '\n')) {
+    while (i < bytes.size() && (bytes.at(i) == ' ' || bytes.at(i) == '\t' || bytes.at(i) == '\r' ||
+                                bytes.at(i) == '\n')) {
         ++i;
     }
     return i < bytes.size() && bytes.at(i) == '<';
@@ -87,10 +87,10 @@ QString ImportedPieceFileText(const ImportedScore& imported, const PieceTable& t
 
 QStringList ImportReport(const ImportedScore& imported, const QString& fileName) {
     const Score& score = imported.score;
-    QStringList summary = {Counted(score.voiceCount, QStringLiteral("Stimme"),
-                                   QStringLiteral("Stimmen")),
-                           Counted(static_cast<int>(imported.rows.size()), QStringLiteral("Zeile"),
-                                   QStringLiteral("Zeilen"))};
+    QStringList summary = {
+        Counted(score.voiceCount, QStringLiteral("Stimme"), QStringLiteral("Stimmen")),
+        Counted(static_cast<int>(imported.rows.size()), QStringLiteral("Zeile"),
+                QStringLiteral("Zeilen"))};
     if (score.graceNotes > 0) {
         summary.append(Counted(score.graceNotes, QStringLiteral("Vorschlag ausgelassen"),
                                QStringLiteral("Vorschläge ausgelassen")));
@@ -114,7 +114,8 @@ QStringList ImportReport(const ImportedScore& imported, const QString& fileName)
                          .arg(QString::number(*score.quarterTempo, 'g', 6))
                          .arg(TempoFieldValue(*score.quarterTempo)));
     } else {
-        lines.append(QStringLiteral("Die Partitur nennt kein Tempo; das Tempo der Tabelle bleibt."));
+        lines.append(
+            QStringLiteral("Die Partitur nennt kein Tempo; das Tempo der Tabelle bleibt."));
     }
     if (score.hasRepeats) {
         lines.append(QStringLiteral("Wiederholungen und Volten werden einmal gespielt, so wie sie "

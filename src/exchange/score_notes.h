@@ -34,9 +34,9 @@ struct SpelledPitch {
 
 // Where a note stands in its file, so that every message can name the place.
 struct SourcePlace {
-    QString partId;      // "P1"
-    QString partName;    // "Sopran", empty when the score names none
-    QString measure;     // the measure's number attribute as written, "12" or "X1"
+    QString partId;       // "P1"
+    QString partName;     // "Sopran", empty when the score names none
+    QString measure;      // the measure's number attribute as written, "12" or "X1"
     int measureIndex = 0; // 0-based position of the measure in its part
     qint64 line = 0;
     qint64 column = 0;
@@ -45,8 +45,8 @@ struct SourcePlace {
 
 // One sounding note, ties already joined. Times in quarter notes from the start of the score.
 struct ScoreNote {
-    int part = 0;     // index in document order
-    QString voice;    // the part's voice text, "1" when the file names none
+    int part = 0;       // index in document order
+    QString voice;      // the part's voice text, "1" when the file names none
     SpelledPitch pitch; // sounding
     Rational start;
     Rational end;

@@ -70,9 +70,8 @@ std::vector<ScoreRow> SliceScore(const Score& score, const SliceOptions& options
     for (std::size_t i = 0; i < notes.size(); ++i) {
         byStart[i] = i;
     }
-    std::stable_sort(byStart.begin(), byStart.end(), [&](std::size_t a, std::size_t b) {
-        return notes[a].start < notes[b].start;
-    });
+    std::stable_sort(byStart.begin(), byStart.end(),
+                     [&](std::size_t a, std::size_t b) { return notes[a].start < notes[b].start; });
 
     std::vector<ScoreRow> rows;
     std::vector<std::size_t> sounding; // indices into notes, in the order they began
@@ -102,11 +101,10 @@ std::vector<ScoreRow> SliceScore(const Score& score, const SliceOptions& options
         }
         // Equal keys in the order of the parts and of the file, so that a unison keeps its voices
         // in the same order in every row.
-        std::sort(row.tones.begin(), row.tones.end(),
-                  [](const SlicedTone& a, const SlicedTone& b) {
-                      return std::make_tuple(a.pitch.MidiKey(), a.part, a.line, a.column) <
-                             std::make_tuple(b.pitch.MidiKey(), b.part, b.line, b.column);
-                  });
+        std::sort(row.tones.begin(), row.tones.end(), [](const SlicedTone& a, const SlicedTone& b) {
+            return std::make_tuple(a.pitch.MidiKey(), a.part, a.line, a.column) <
+                   std::make_tuple(b.pitch.MidiKey(), b.part, b.line, b.column);
+        });
         Thin(row, options.maxTones);
         rows.push_back(std::move(row));
     }

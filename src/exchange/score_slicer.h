@@ -22,8 +22,8 @@ struct SlicedTone {
 };
 
 struct ScoreRow {
-    Rational start;  // quarters from the start of the score
-    Rational length; // quarters, > 0
+    Rational start;                  // quarters from the start of the score
+    Rational length;                 // quarters, > 0
     std::vector<SlicedTone> tones;   // lowest first, at most the options' limit; empty: a rest
     std::vector<SlicedTone> dropped; // what the limit left out, lowest first
     std::optional<SpelledPitch> key; // the tonic of a key signature taking effect in this row
