@@ -9,8 +9,8 @@
 #include "piece/compute_pass.h"
 #include "piece/piece_file.h"
 #include "piece/piece_text.h"
-#include "support/errors.h"
 #include "support/ansi_codec.h"
+#include "support/errors.h"
 #include "support/program_files.h"
 #include "support/text_helpers.h"
 
@@ -206,8 +206,7 @@ void MainWindow::OpenPieceOrScore(const QString& path) {
     const QFileInfo score(path);
     WriteLastFileName(LastPieceFileIni(),
                       score.dir().filePath(score.completeBaseName() + QStringLiteral(".txt")));
-    SetPieceName(imported.score.title.isEmpty() ? score.completeBaseName()
-                                                : imported.score.title);
+    SetPieceName(imported.score.title.isEmpty() ? score.completeBaseName() : imported.score.title);
     // The table exists only here until it is saved as a piece file.
     m_pieceModified = true;
     m_dialogs.ShowMessage(ImportReport(imported, path).join(u'\r'));

@@ -103,7 +103,7 @@ std::strong_ordering Rational::operator<=>(const Rational& other) const {
     // 128-bit products cannot overflow for 64-bit factors.
     const Int128 left = static_cast<Int128>(m_num) * other.m_den;
     const Int128 right = static_cast<Int128>(other.m_num) * m_den;
-    return left < right ? std::strong_ordering::less
+    return left < right   ? std::strong_ordering::less
            : left > right ? std::strong_ordering::greater
                           : std::strong_ordering::equal;
 }

@@ -73,7 +73,8 @@ TEST_F(MainWindowScoreTest, UnsavedEditsAreOnlyReplacedWhenTheUserLetsThemGo) {
     dialogs.answers.append(false); // "Abbrechen": keep the edits
     Open(kChorale);
     EXPECT_EQ(dialogs.questions.size(), 1);
-    EXPECT_TRUE(dialogs.questions.last().startsWith(QStringLiteral("Eingabe noch nicht gespeichert!")));
+    EXPECT_TRUE(
+        dialogs.questions.last().startsWith(QStringLiteral("Eingabe noch nicht gespeichert!")));
     EXPECT_TRUE(dialogs.fileDialogs.isEmpty()) << "no file dialog after Abbrechen";
     EXPECT_EQ(Cell(PieceTable::kChordColumn, 1), QStringLiteral("ceg"));
     dialogs.fileAnswers.clear();
@@ -97,10 +98,10 @@ TEST_F(MainWindowScoreTest, AScoreThatCannotBeReadLeavesEverythingAsItWas) {
 TEST_F(MainWindowScoreTest, APieceFileOpenedAfterwardsIsTheSavedState) {
     QTemporaryDir dir;
     const QString piece = dir.filePath(QStringLiteral("kadenz.txt"));
-    WriteTextFile(piece, TimbreLine({QStringLiteral("75"), QStringLiteral("50"),
-                                     QStringLiteral("30"), QStringLiteral("15"),
-                                     QStringLiteral("10"), QStringLiteral("5")}) +
-                             QStringLiteral("\r\n") + test::Row("c", "8", "ceg"));
+    WriteTextFile(piece,
+                  TimbreLine({QStringLiteral("75"), QStringLiteral("50"), QStringLiteral("30"),
+                              QStringLiteral("15"), QStringLiteral("10"), QStringLiteral("5")}) +
+                      QStringLiteral("\r\n") + test::Row("c", "8", "ceg"));
     Open(kChorale);
     dialogs.answers.append(true); // the imported table is let go
     Open(piece);

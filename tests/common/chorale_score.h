@@ -76,7 +76,8 @@ inline QByteArray ChoraleScore(int chorales, int measuresEach = 16) {
             for (int beat = 0; beat < 4; ++beat) {
                 const ChoralePitch& pitch =
                     chords[static_cast<std::size_t>(beat)][static_cast<std::size_t>(voice)];
-                const bool passes = (voice == 1 && beat == 2) || (voice == 2 && beat == 1 && m % 2 == 0);
+                const bool passes =
+                    (voice == 1 && beat == 2) || (voice == 2 && beat == 1 && m % 2 == 0);
                 if (passes) {
                     xml += ChoraleNote(pitch, 1, "eighth", number, staff);
                     xml += ChoraleNote(StepAbove(pitch), 1, "eighth", number, staff);

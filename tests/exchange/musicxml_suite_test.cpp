@@ -20,8 +20,8 @@ const QString kSuite = QStringLiteral(ZK_TEST_DATA_DIR "/exchange/musicxml/suite
 const QString kSuiteRows = QStringLiteral(ZK_TEST_DATA_DIR "/exchange/musicxml/suite-rows");
 
 QStringList SuiteFiles() {
-    return QDir(kSuite).entryList({QStringLiteral("*.xml"), QStringLiteral("*.mxl")},
-                                  QDir::Files, QDir::Name);
+    return QDir(kSuite).entryList({QStringLiteral("*.xml"), QStringLiteral("*.mxl")}, QDir::Files,
+                                  QDir::Name);
 }
 
 QString Stem(const QString& file) {
@@ -77,8 +77,8 @@ QStringList RecordedFiles() {
 class RecordedRows : public ::testing::TestWithParam<QString> {};
 
 TEST_P(RecordedRows, AreTheRowsTheScoreMeans) {
-    const QStringList expected = test::ReadRowsFile(kSuiteRows + u'/' + Stem(GetParam()) +
-                                                    QStringLiteral(".rows"));
+    const QStringList expected =
+        test::ReadRowsFile(kSuiteRows + u'/' + Stem(GetParam()) + QStringLiteral(".rows"));
     ASSERT_FALSE(expected.isEmpty());
     const ImportedScore imported = ImportScoreFile(kSuite + u'/' + GetParam());
     const QStringList actual = test::NeutralRows(imported.rows);
@@ -92,13 +92,11 @@ TEST(RecordedRows, CoverEveryGroupOfPlayedFeatures) {
     // 85 files of these groups, less the two with microtones and the eight without a pitched note.
     int recorded = 0;
     for (const QString& file : SuiteFiles()) {
-        static const QStringList groups = {QStringLiteral("01"), QStringLiteral("02"),
-                                           QStringLiteral("03"), QStringLiteral("21"),
-                                           QStringLiteral("22"), QStringLiteral("23"),
-                                           QStringLiteral("24"), QStringLiteral("33"),
-                                           QStringLiteral("41"), QStringLiteral("42"),
-                                           QStringLiteral("43"), QStringLiteral("72"),
-                                           QStringLiteral("73"), QStringLiteral("90")};
+        static const QStringList groups = {
+            QStringLiteral("01"), QStringLiteral("02"), QStringLiteral("03"), QStringLiteral("21"),
+            QStringLiteral("22"), QStringLiteral("23"), QStringLiteral("24"), QStringLiteral("33"),
+            QStringLiteral("41"), QStringLiteral("42"), QStringLiteral("43"), QStringLiteral("72"),
+            QStringLiteral("73"), QStringLiteral("90")};
         if (groups.contains(file.left(2)) && RecordedFiles().contains(file)) {
             ++recorded;
         }

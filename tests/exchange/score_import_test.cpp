@@ -34,7 +34,7 @@ ImportedScore Import(const QString& relativePath) {
 // The frequencies the pass gives each row of `rows` written with `keys`, one list a row, in the
 // order of the row's tones; rests give an empty list.
 std::vector<std::vector<long double>> PlayedFrequencies(const std::vector<ScoreRow>& rows,
-                                                         ScoreKeyColumn keys) {
+                                                        ScoreKeyColumn keys) {
     PieceTable table;
     WriteScoreRows(rows, keys, table);
     TonartScale scale;
@@ -73,8 +73,8 @@ TEST(Chorales, GiveTheRowsDerivedByHand) {
         const QStringList expected = test::ReadRowsFile(kData + u'/' + QString::fromUtf8(c.rows));
         ASSERT_FALSE(expected.isEmpty()) << c.rows;
         const QStringList actual = test::NeutralRows(Import(QString::fromUtf8(c.score)).rows);
-        EXPECT_TRUE(actual == expected)
-            << c.score << "\n" << test::RowDifferences(expected, actual).toStdString();
+        EXPECT_TRUE(actual == expected) << c.score << "\n"
+                                        << test::RowDifferences(expected, actual).toStdString();
     }
 }
 
@@ -160,7 +160,8 @@ TEST(MuseScoreRoundTrip, InEqualTemperamentEveryToneSoundsAtItsMidiKey) {
         ASSERT_EQ(played.size(), imported.rows.size()) << entry.file.toStdString();
         for (std::size_t r = 0; r < played.size(); ++r) {
             const auto& tones = imported.rows[r].tones;
-            ASSERT_EQ(played[r].size(), tones.size()) << entry.file.toStdString() << " row " << r + 1;
+            ASSERT_EQ(played[r].size(), tones.size())
+                << entry.file.toStdString() << " row " << r + 1;
             for (std::size_t i = 0; i < tones.size(); ++i) {
                 const long double expected = EqualTempered(tones[i].pitch.MidiKey());
                 EXPECT_NEAR(played[r][i] / expected, 1.0L, kLetterPrecision)
@@ -199,7 +200,8 @@ TEST(SuiteComputed, InEqualTemperamentEveryToneIsItsMidiKey) {
             const auto& tones = imported.rows[r].tones;
             ASSERT_EQ(played[r].size(), tones.size()) << file.toStdString() << " row " << r + 1;
             for (std::size_t i = 0; i < tones.size(); ++i) {
-                EXPECT_NEAR(played[r][i] / EqualTempered(tones[i].pitch.MidiKey()), 1.0L, kLetterPrecision)
+                EXPECT_NEAR(played[r][i] / EqualTempered(tones[i].pitch.MidiKey()), 1.0L,
+                            kLetterPrecision)
                     << file.toStdString() << " row " << r + 1 << " tone " << i + 1;
             }
         }
@@ -220,8 +222,8 @@ TEST(SuiteComputed, InTheSignaturesKeysEveryToneStaysBesideItsTemperedPitch) {
             for (std::size_t i = 0; i < tones.size(); ++i) {
                 const long double cents =
                     1200 * std::log2(played[r][i] / EqualTempered(tones[i].pitch.MidiKey()));
-                EXPECT_LT(std::fabs(cents), 70) << file.toStdString() << " row " << r + 1
-                                                << " tone " << i + 1;
+                EXPECT_LT(std::fabs(cents), 70)
+                    << file.toStdString() << " row " << r + 1 << " tone " << i + 1;
             }
         }
     }

@@ -29,11 +29,11 @@ TEST(GermanPitchName, SpellsEveryAlterationTheGermanWay) {
         SpelledPitch pitch;
         const char* name;
     } cases[] = {
-        {Pitch(C, 0, 4), "c"},  {Pitch(F, 1, 4), "f#"},  {Pitch(E, -1, 4), "e*"},
-        {Pitch(B, 0, 4), "h"},  // B natural is h
-        {Pitch(B, -1, 4), "b"}, // B flat has its own letter
-        {Pitch(B, -2, 4), "b*"}, {Pitch(B, 1, 4), "h#"}, {Pitch(G, 2, 4), "g##"},
-        {Pitch(A, -2, 4), "a**"},
+        {Pitch(C, 0, 4), "c"},   {Pitch(F, 1, 4), "f#"},
+        {Pitch(E, -1, 4), "e*"}, {Pitch(B, 0, 4), "h"}, // B natural is h
+        {Pitch(B, -1, 4), "b"},                         // B flat has its own letter
+        {Pitch(B, -2, 4), "b*"}, {Pitch(B, 1, 4), "h#"},
+        {Pitch(G, 2, 4), "g##"}, {Pitch(A, -2, 4), "a**"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(GermanPitchName(c.pitch), QString::fromUtf8(c.name)) << c.name;
@@ -45,16 +45,15 @@ TEST(ChordToneText, WritesTheOctaveRegisterOfThePitchModel) {
         SpelledPitch pitch;
         const char* text;
     } cases[] = {
-        {Pitch(C, 0, 4), "c1"},  // middle C
-        {Pitch(A, 0, 4), "a1"},  // 440 Hz
-        {Pitch(C, 0, 3), "c0"},  // the small octave
-        {Pitch(C, 0, 2), "C0"},  // the great octave: upper case
-        {Pitch(C, 0, 1), "C1"},
-        {Pitch(A, 0, 0), "A2"},  // 27.5 Hz
-        {Pitch(F, 1, 5), "f2#"}, // accidentals after the digit
-        {Pitch(B, -1, 1), "B1"}, // B flat, contra octave
-        {Pitch(G, 0, 9), "g6"},  // MIDI's highest key
-        {Pitch(C, 0, -1), "C3"}, // MIDI's lowest key
+        {Pitch(C, 0, 4), "c1"},                          // middle C
+        {Pitch(A, 0, 4), "a1"},                          // 440 Hz
+        {Pitch(C, 0, 3), "c0"},                          // the small octave
+        {Pitch(C, 0, 2), "C0"},                          // the great octave: upper case
+        {Pitch(C, 0, 1), "C1"},  {Pitch(A, 0, 0), "A2"}, // 27.5 Hz
+        {Pitch(F, 1, 5), "f2#"},                         // accidentals after the digit
+        {Pitch(B, -1, 1), "B1"},                         // B flat, contra octave
+        {Pitch(G, 0, 9), "g6"},                          // MIDI's highest key
+        {Pitch(C, 0, -1), "C3"},                         // MIDI's lowest key
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ChordToneText(c.pitch, true), QString::fromUtf8(c.text)) << c.text;
@@ -143,7 +142,8 @@ TEST(ChordText, GivesTheWrittenPitchesInAnyKey) {
         const ChordFrequencies equal = RowFrequencies(chord, QStringLiteral("~"), 1, scale);
         for (std::size_t i = 0; i < tones.size(); ++i) {
             const int slot = static_cast<int>(i);
-            EXPECT_NEAR(equal[slot] / EqualTempered(tones[i].pitch.MidiKey()), 1.0L, kLetterPrecision)
+            EXPECT_NEAR(equal[slot] / EqualTempered(tones[i].pitch.MidiKey()), 1.0L,
+                        kLetterPrecision)
                 << chord.toStdString() << " tone " << i + 1;
         }
         // A just key on a tonic drifted by up to 60 cents: every tone snapped to a degree beside
@@ -168,10 +168,14 @@ TEST(DurationText, CountsThirtySecondNotes) {
         Rational quarters;
         const char* text;
     } cases[] = {
-        {1, "8"},          {4, "32"},       {Rational(1, 2), "4"},  {Rational(3, 2), "12"},
+        {1, "8"},
+        {4, "32"},
+        {Rational(1, 2), "4"},
+        {Rational(3, 2), "12"},
         {Rational(1, 3), "8/3"}, // a triplet eighth
         {Rational(1, 5), "8/5"}, // a quintuplet sixteenth
-        {Rational(1, 12), "2/3"}, {Rational(1, 256), "1/32"}, // a 1024th
+        {Rational(1, 12), "2/3"},
+        {Rational(1, 256), "1/32"}, // a 1024th
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DurationText(c.quarters), QString::fromUtf8(c.text)) << c.text;

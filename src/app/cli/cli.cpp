@@ -32,7 +32,8 @@ const QList<Command>& Commands() {
                         "Feld als "
                         "\\t, \\n, \\r und \\\\ stehen"),
          ComputeCommand},
-        {QStringLiteral("keycheck"), QStringLiteral("keycheck [--keys signature|equal] (DATEI | --example NAME) ZEILE"),
+        {QStringLiteral("keycheck"),
+         QStringLiteral("keycheck [--keys signature|equal] (DATEI | --example NAME) ZEILE"),
          QStringLiteral("überprüft den Akkord einer Zeile in 25 Tonarten (kleinste Zahl = "
                         "reinste Intervalle)"),
          KeycheckCommand},
@@ -71,15 +72,17 @@ const QList<Command>& Commands() {
                         "ohne Angabe 19 (Kirchenorgel)"),
          MidiCommand},
         {QStringLiteral("play"),
-         QStringLiteral("play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
-                        "--sawtooth] [--pitch HZ] [--tempo N] [--keys signature|equal] (DATEI | --example "
-                        "NAME)"),
+         QStringLiteral(
+             "play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
+             "--sawtooth] [--pitch HZ] [--tempo N] [--keys signature|equal] (DATEI | --example "
+             "NAME)"),
          QStringLiteral("spielt ein Stück über die Tonausgabe, mit --loop immer wieder"),
          PlayCommand},
         {QStringLiteral("waveform"),
-         QStringLiteral("waveform --scale N [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
-                        "--sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.png [--keys signature|equal] "
-                        "(DATEI | --example NAME)"),
+         QStringLiteral(
+             "waveform --scale N [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
+             "--sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.png [--keys signature|equal] "
+             "(DATEI | --example NAME)"),
          QStringLiteral("spielt ein Stück ohne Ton und zeichnet sein Schwingungsbild als PNG-Bild; "
                         "N: 1, 3, 10, 30, 100, 300 oder 1000 Abtastwerte je Bildpunkt"),
          WaveformCommand},

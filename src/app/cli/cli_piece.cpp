@@ -76,9 +76,8 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
                                            int trailingCount, const QString& trailingMissing) {
     const QString exampleOption = QStringLiteral("--example");
     CommandArguments parsed;
-    if (auto problem =
-            ParseOptions(args, valueOptions + QStringList{exampleOption, kKeysOption}, flagOptions,
-                         parsed)) {
+    if (auto problem = ParseOptions(args, valueOptions + QStringList{exampleOption, kKeysOption},
+                                    flagOptions, parsed)) {
         return problem;
     }
     if (const auto keys = OptionalValue(parsed.values, kKeysOption);

@@ -18,7 +18,8 @@ int ImportCommand(const QStringList& args, Io& io) {
                           parsed.free.isEmpty() ? QStringLiteral("Die Partitur fehlt.")
                                                 : QStringLiteral("Nur eine Partitur ist möglich."));
     }
-    const QString keysName = parsed.values.value(QStringLiteral("--keys"), QStringLiteral("signature"));
+    const QString keysName =
+        parsed.values.value(QStringLiteral("--keys"), QStringLiteral("signature"));
     const auto keys = ScoreKeyColumnFromName(keysName);
     if (!keys) {
         return UsageError(io, command, UnknownKeysMessage(keysName));

@@ -22,9 +22,9 @@ struct SoundCommandOptions {
     bool sawtooth = false;                  // --sawtooth
     QString pitch = QStringLiteral("440");
     std::optional<QString> tempo; // --tempo; else a score's own, else 80
-    QString output;    // -o (render, waveform)
-    bool loop = false; // --loop (play)
-    QString scale;     // --scale (waveform)
+    QString output;               // -o (render, waveform)
+    bool loop = false;            // --loop (play)
+    QString scale;                // --scale (waveform)
     PieceArguments piece;
 };
 
