@@ -14,7 +14,7 @@ if [[ ${1:-} != --start ]]; then
         libgtest-dev libgmock-dev libbenchmark-dev
         pulseaudio pulseaudio-utils sox fluidsynth timgm6mb-soundfont
         cups-daemon cups-client
-        desktop-file-utils appstream man-db groff-base bash-completion dpkg-dev
+        desktop-file-utils appstream man-db groff-base bash-completion dpkg-dev file
     )
 fi
 
