@@ -24,6 +24,15 @@ QStringList SuiteFiles() {
                                   QDir::Name);
 }
 
+// The files as test parameters: plain strings, which GoogleTest prints as text.
+std::vector<std::string> Parameters(const QStringList& files) {
+    std::vector<std::string> parameters;
+    for (const QString& file : files) {
+        parameters.push_back(file.toStdString());
+    }
+    return parameters;
+}
+
 QString Stem(const QString& file) {
     return file.section(u'.', 0, 0);
 }
@@ -39,10 +48,13 @@ std::string TestName(const QString& file) {
     return name.toStdString();
 }
 
-class SuiteFile : public ::testing::TestWithParam<QString> {};
+class SuiteFile : public ::testing::TestWithParam<std::string> {
+protected:
+    QString File() const { return QString::fromStdString(GetParam()); }
+};
 
 TEST_P(SuiteFile, ImportsOrIsRefusedWithAMessage) {
-    const QString path = kSuite + u'/' + GetParam();
+    const QString path = kSuite + u'/' + File();
     try {
         const ImportedScore imported = ImportScoreFile(path);
         EXPECT_FALSE(imported.rows.empty());
@@ -59,8 +71,10 @@ TEST_P(SuiteFile, ImportsOrIsRefusedWithAMessage) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(All, SuiteFile, ::testing::ValuesIn(SuiteFiles()),
-                         [](const auto& info) { return TestName(info.param); });
+INSTANTIATE_TEST_SUITE_P(All, SuiteFile, ::testing::ValuesIn(Parameters(SuiteFiles())),
+                         [](const auto& info) {
+                             return TestName(QString::fromStdString(info.param));
+                         });
 
 // The files of pitches, rests, rhythm, chords, voices, staves, ties, grace notes, tuplets,
 // transposition, percussion and compression that have recorded rows.
@@ -74,19 +88,24 @@ QStringList RecordedFiles() {
     return files;
 }
 
-class RecordedRows : public ::testing::TestWithParam<QString> {};
+class RecordedRows : public ::testing::TestWithParam<std::string> {
+protected:
+    QString File() const { return QString::fromStdString(GetParam()); }
+};
 
 TEST_P(RecordedRows, AreTheRowsTheScoreMeans) {
     const QStringList expected =
-        test::ReadRowsFile(kSuiteRows + u'/' + Stem(GetParam()) + QStringLiteral(".rows"));
+        test::ReadRowsFile(kSuiteRows + u'/' + Stem(File()) + QStringLiteral(".rows"));
     ASSERT_FALSE(expected.isEmpty());
-    const ImportedScore imported = ImportScoreFile(kSuite + u'/' + GetParam());
+    const ImportedScore imported = ImportScoreFile(kSuite + u'/' + File());
     const QStringList actual = test::NeutralRows(imported.rows);
     EXPECT_TRUE(actual == expected) << test::RowDifferences(expected, actual).toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Suite, RecordedRows, ::testing::ValuesIn(RecordedFiles()),
-                         [](const auto& info) { return TestName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Suite, RecordedRows, ::testing::ValuesIn(Parameters(RecordedFiles())),
+                         [](const auto& info) {
+                             return TestName(QString::fromStdString(info.param));
+                         });
 
 TEST(RecordedRows, CoverEveryGroupOfPlayedFeatures) {
     // 85 files of these groups, less the two with microtones and the eight without a pitched note.
