@@ -1,5 +1,7 @@
 #include "exchange/musicxml_reader.h"
 
+#include "support/checked_math.h"
+
 #include <QHash>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -10,23 +12,15 @@
 #include <deque>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace zk {
 
 namespace {
 
-constexpr std::array<int, 7> kStepSemitones = {0, 2, 4, 5, 7, 9, 11};
 // A chromatic transposition without its diatonic part moves the letter by these steps
 // (minor second one letter, tritone three, ...).
 constexpr std::array<int, 12> kStepsOfSemitones = {0, 1, 1, 2, 2, 3, 3, 4, 5, 5, 6, 6};
-
-int FloorDiv(int a, int n) {
-    return a >= 0 ? a / n : -((-a + n - 1) / n);
-}
-
-int FloorMod(int a, int n) {
-    return a - FloorDiv(a, n) * n;
-}
 
 // ---------------------------------------------------------------- values in the XML
 
@@ -859,33 +853,23 @@ private:
             }
         }
         for (const RawKey& key : m_keys) {
-            if (key.part == keyPart) {
+            // A first key without a tonic stands for C; a later one changes nothing.
+            if (key.part == keyPart && (key.tonic || score.keys.empty())) {
                 score.keys.push_back({timeOf(key.measureIndex, key.offset),
                                       key.tonic.value_or(SpelledPitch{0, 0, 4})});
-                if (!key.tonic && score.keys.size() > 1) {
-                    score.keys.pop_back(); // a later key without a tonic changes nothing
-                }
             }
         }
         std::stable_sort(score.keys.begin(), score.keys.end(),
                          [](const ScoreKey& a, const ScoreKey& b) { return a.time < b.time; });
 
-        const RawTempo* tempo = nullptr;
-        for (const RawTempo& candidate : m_tempos) {
-            const auto earlier = [&](const RawTempo& a, const RawTempo& b) {
-                if (a.fromSound != b.fromSound) {
-                    return a.fromSound;
-                }
-                const Rational ta = timeOf(a.measureIndex, a.offset);
-                const Rational tb = timeOf(b.measureIndex, b.offset);
-                return ta != tb ? ta < tb : a.order < b.order;
-            };
-            if (tempo == nullptr || earlier(candidate, *tempo)) {
-                tempo = &candidate;
-            }
-        }
-        if (tempo != nullptr) {
-            score.quarterTempo = tempo->quarterTempo;
+        // The first tempo by time: a <sound tempo> wherever there is one, else a metronome mark.
+        const auto first = std::min_element(
+            m_tempos.begin(), m_tempos.end(), [&](const RawTempo& a, const RawTempo& b) {
+                return std::make_tuple(!a.fromSound, timeOf(a.measureIndex, a.offset), a.order) <
+                       std::make_tuple(!b.fromSound, timeOf(b.measureIndex, b.offset), b.order);
+            });
+        if (first != m_tempos.end()) {
+            score.quarterTempo = first->quarterTempo;
         }
         score.graceNotes = m_graceNotes;
         score.cueNotes = m_cueNotes;
@@ -1023,27 +1007,6 @@ private:
 };
 
 } // namespace
-
-int SpelledPitch::MidiKey() const {
-    return 12 * (octave + 1) + kStepSemitones[static_cast<std::size_t>(step)] + alter;
-}
-
-SpelledPitch SpelledPitch::Transposed(int steps, int semitones) const {
-    const int letters = octave * 7 + step + steps;
-    SpelledPitch result;
-    result.step = FloorMod(letters, 7);
-    result.octave = FloorDiv(letters, 7);
-    const int natural =
-        12 * (result.octave + 1) + kStepSemitones[static_cast<std::size_t>(result.step)];
-    result.alter = MidiKey() + semitones - natural;
-    return result;
-}
-
-QString SpelledPitch::ScientificName() const {
-    QString name(QChar(u"CDEFGAB"[step]));
-    name += QString(std::abs(alter), alter > 0 ? u'#' : u'b');
-    return name + QString::number(octave);
-}
 
 QString ScoreRootElement(const QByteArray& xml) {
     QXmlStreamReader reader(xml);

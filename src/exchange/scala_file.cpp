@@ -7,6 +7,7 @@
 #include "piece/pass_host.h"
 #include "piece/piece_table.h"
 #include "support/ansi_codec.h"
+#include "support/checked_math.h"
 #include "support/number_text.h"
 #include "support/program_files.h"
 #include "support/system_reason.h"
@@ -40,15 +41,6 @@ constexpr long double kRatioTolerance = 1e-6L;
 
 QString ToneName(int pitchClass) {
     return QString::fromUtf16(kToneNames[static_cast<std::size_t>(pitchClass)]);
-}
-
-int FloorMod(int a, int n) {
-    const int r = a % n;
-    return r < 0 ? r + n : r;
-}
-
-int FloorDiv(int a, int n) {
-    return (a - FloorMod(a, n)) / n;
 }
 
 // The line broken down as the format sees it: its first blank-separated field.

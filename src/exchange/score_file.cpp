@@ -1,9 +1,8 @@
 #include "exchange/score_file.h"
 
+#include "support/program_files.h"
 #include "support/system_reason.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QXmlStreamReader>
 
 #include <zip.h>
@@ -159,26 +158,7 @@ bool IsZipArchive(const QByteArray& bytes) {
 }
 
 QByteArray ReadScoreFileBytes(const QString& path) {
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        throw FileError(QStringLiteral("\"%1\" ist keine gewöhnliche Datei (ein Ordner, eine "
-                                       "Pipe oder ein Gerät) und wird nicht gelesen.")
-                            .arg(path));
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw FileError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                            .arg(path, GermanReason(file.errorString())));
-    }
-    // One byte more than the limit tells a file that is too large without reading all of it.
-    QByteArray bytes = file.read(kMaxScoreFileBytes + 1);
-    if (bytes.size() > kMaxScoreFileBytes) {
-        throw FileError(QStringLiteral("Die Datei \"%1\" ist größer als %2 MiB; so große "
-                                       "Partituren liest Zirkelon nicht.")
-                            .arg(path)
-                            .arg(kMaxScoreFileBytes >> 20));
-    }
-    return bytes;
+    return ReadFileBytes(path, kMaxScoreFileBytes);
 }
 
 QByteArray ScoreXmlFromArchive(const QByteArray& archiveBytes) {

@@ -16,6 +16,13 @@ namespace zk {
 
 namespace {
 
+// Whether opening the path cannot block or run forever: a regular file, or nothing (which then
+// fails to open as any missing file does).
+bool IsRegularOrMissing(const QString& path) {
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile();
+}
+
 QString WithSlash(const QString& dir) {
     return dir.endsWith(u'/') ? dir : dir + u'/';
 }
@@ -59,10 +66,32 @@ QString ProgramDirFor(const QString& zirkelonHome, const QString& executableDir)
 
 std::optional<QString> ReadTextFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!IsRegularOrMissing(path) || !file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
     return DecodeFileText(file.readAll());
+}
+
+QByteArray ReadFileBytes(const QString& path, qint64 maxBytes) {
+    if (!IsRegularOrMissing(path)) {
+        throw FileError(QStringLiteral("\"%1\" ist keine gewöhnliche Datei (ein Ordner, eine "
+                                       "Pipe oder ein Gerät) und wird nicht gelesen.")
+                            .arg(path));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw FileError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                            .arg(path, GermanReason(file.errorString())));
+    }
+    // One byte more than the limit tells a file that is too large without reading all of it.
+    QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes) {
+        throw FileError(QStringLiteral("Die Datei \"%1\" ist größer als %2 MiB; so große "
+                                       "Dateien liest Zirkelon nicht.")
+                            .arg(path)
+                            .arg(maxBytes >> 20));
+    }
+    return bytes;
 }
 
 QStringList SplitLines(const QString& text) {

@@ -28,8 +28,13 @@ bool IsInstalledCopy(const QString& executableDir);
 // The name of the program's menu entry (and of its icon) in an installation.
 inline constexpr const char* kDesktopEntryId = "de.zirkelon.Zirkelon";
 
-// The whole text of a file, or empty when it cannot be read.
+// The whole text of a file, or empty when it cannot be read or is no regular file (a pipe or a
+// device would block the program or never end).
 std::optional<QString> ReadTextFile(const QString& path);
+
+// The bytes of a regular file of at most `maxBytes`. Throws FileError with a German message when it
+// cannot be read, is no regular file or is larger.
+QByteArray ReadFileBytes(const QString& path, qint64 maxBytes);
 
 // The lines of a file; a line break at the very end does not start another line.
 std::optional<QStringList> ReadTextLines(const QString& path);

@@ -185,16 +185,28 @@ QString Refusal(const QByteArray& xml) {
 // ---------------------------------------------------------------------------------------------
 // Time
 
+// A score and the notes it must give, with the score's end.
+struct TimedCase {
+    const char* what;
+    QByteArray xml;
+    QStringList notes;
+    Rational end;
+};
+
+template <std::size_t N> void ExpectTimedCases(const TimedCase (&cases)[N]) {
+    for (const TimedCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Score score = ReadMusicXml(c.xml);
+        EXPECT_EQ(NoteLines(score), c.notes);
+        EXPECT_EQ(score.end, c.end) << Time(score.end).toStdString();
+    }
+}
+
 TEST(XmlTime, IsExactInQuartersFromThePartsCursor) {
     const QString triplet =
         QStringLiteral("<type>eighth</type><time-modification><actual-notes>3</actual-notes>"
                        "<normal-notes>2</normal-notes></time-modification>");
-    const struct {
-        const char* what;
-        QByteArray xml;
-        QStringList notes;
-        Rational end;
-    } cases[] = {
+    const TimedCase cases[] = {
         // Triplet eighths are a third of a quarter each, not a rounded 0.333.
         {"triplets",
          OnePart({Divisions(3) + Note("C4", 1, triplet) + Note("D4", 1, triplet) +
@@ -272,12 +284,7 @@ TEST(XmlTime, IsExactInQuartersFromThePartsCursor) {
         // A note of no length sounds nowhere.
         {"zero duration", OnePart({Note("C4", 0) + Note("D4", 1)}), {"D4 0 1 p0 v1"}, 1},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Score score = ReadMusicXml(c.xml);
-        EXPECT_EQ(NoteLines(score), c.notes);
-        EXPECT_EQ(score.end, c.end) << Time(score.end).toStdString();
-    }
+    ExpectTimedCases(cases);
 }
 
 TEST(XmlTime, ElementsThatAreNotNotesMoveNothing) {
@@ -297,12 +304,7 @@ TEST(XmlTime, ElementsThatAreNotNotesMoveNothing) {
 }
 
 TEST(XmlTime, ChordNotesStartWithThePreviousNote) {
-    const struct {
-        const char* what;
-        QByteArray xml;
-        QStringList notes;
-        Rational end;
-    } cases[] = {
+    const TimedCase cases[] = {
         // Chord notes start with the note before and leave the cursor where that one put it.
         {"triad then a note",
          OnePart({Note("C4", 1) + Chord("E4", 1) + Chord("G4", 1) + Note("D4", 1)}),
@@ -321,24 +323,14 @@ TEST(XmlTime, ChordNotesStartWithThePreviousNote) {
          {"C5 0 2 p0 v1", "D5 2 4 p0 v1", "F4 2 4 p0 v2", "A4 2 4 p0 v2"},
          4},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Score score = ReadMusicXml(c.xml);
-        EXPECT_EQ(NoteLines(score), c.notes);
-        EXPECT_EQ(score.end, c.end) << Time(score.end).toStdString();
-    }
+    ExpectTimedCases(cases);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Parts, staves and voices
 
 TEST(XmlParts, MeasuresStartTogetherInEveryPart) {
-    const struct {
-        const char* what;
-        QByteArray xml;
-        QStringList notes;
-        Rational end;
-    } cases[] = {
+    const TimedCase cases[] = {
         // The first measure lasts as long as its longest part (3 quarters), so both parts' second
         // measures start at 3; the notes come by start, then by part.
         {"furthest part",
@@ -364,12 +356,7 @@ TEST(XmlParts, MeasuresStartTogetherInEveryPart) {
          {"C5 0 2 p0 v1", "C3 0 1 p1 v1", "E3 1 2 p1 v1", "D5 2 3 p0 v1", "F3 2 7/3 p1 v1"},
          3},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Score score = ReadMusicXml(c.xml);
-        EXPECT_EQ(NoteLines(score), c.notes);
-        EXPECT_EQ(score.end, c.end) << Time(score.end).toStdString();
-    }
+    ExpectTimedCases(cases);
 }
 
 TEST(XmlParts, StavesAndVoicesOfOnePart) {

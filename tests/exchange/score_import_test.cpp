@@ -21,10 +21,6 @@
 namespace zk {
 namespace {
 
-// The letters' base frequencies are stored with ten significant digits (c = 130.81278265 Hz), so
-// "exactly" means within a few parts in 10^10, a millionth of a cent.
-constexpr long double kLetterPrecision = 1e-9L;
-
 const QString kData = QStringLiteral(ZK_TEST_DATA_DIR "/exchange/musicxml");
 
 ImportedScore Import(const QString& relativePath) {
@@ -51,10 +47,6 @@ std::vector<std::vector<long double>> PlayedFrequencies(const std::vector<ScoreR
         played.push_back(frequencies);
     }
     return played;
-}
-
-long double EqualTempered(int midiKey) {
-    return 440.0L * std::pow(2.0L, (midiKey - 69) / 12.0L);
 }
 
 // ---------------------------------------------------------------- chorales of our own
@@ -163,8 +155,8 @@ TEST(MuseScoreRoundTrip, InEqualTemperamentEveryToneSoundsAtItsMidiKey) {
             ASSERT_EQ(played[r].size(), tones.size())
                 << entry.file.toStdString() << " row " << r + 1;
             for (std::size_t i = 0; i < tones.size(); ++i) {
-                const long double expected = EqualTempered(tones[i].pitch.MidiKey());
-                EXPECT_NEAR(played[r][i] / expected, 1.0L, kLetterPrecision)
+                const long double expected = test::EqualTemperedFrequency(tones[i].pitch.MidiKey());
+                EXPECT_NEAR(played[r][i] / expected, 1.0L, test::kLetterPrecision)
                     << entry.file.toStdString() << " row " << r + 1 << " tone " << i + 1;
             }
         }
@@ -200,8 +192,8 @@ TEST(SuiteComputed, InEqualTemperamentEveryToneIsItsMidiKey) {
             const auto& tones = imported.rows[r].tones;
             ASSERT_EQ(played[r].size(), tones.size()) << file.toStdString() << " row " << r + 1;
             for (std::size_t i = 0; i < tones.size(); ++i) {
-                EXPECT_NEAR(played[r][i] / EqualTempered(tones[i].pitch.MidiKey()), 1.0L,
-                            kLetterPrecision)
+                EXPECT_NEAR(played[r][i] / test::EqualTemperedFrequency(tones[i].pitch.MidiKey()),
+                            1.0L, test::kLetterPrecision)
                     << file.toStdString() << " row " << r + 1 << " tone " << i + 1;
             }
         }
@@ -221,7 +213,8 @@ TEST(SuiteComputed, InTheSignaturesKeysEveryToneStaysBesideItsTemperedPitch) {
             ASSERT_EQ(played[r].size(), tones.size()) << file.toStdString() << " row " << r + 1;
             for (std::size_t i = 0; i < tones.size(); ++i) {
                 const long double cents =
-                    1200 * std::log2(played[r][i] / EqualTempered(tones[i].pitch.MidiKey()));
+                    1200 * std::log2(played[r][i] /
+                                     test::EqualTemperedFrequency(tones[i].pitch.MidiKey()));
                 EXPECT_LT(std::fabs(cents), 70)
                     << file.toStdString() << " row " << r + 1 << " tone " << i + 1;
             }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cmath>
 #include <vector>
 
 // The rows a score must give, in the neutral text of the test data (".rows" files): one line a row,
@@ -13,6 +14,15 @@
 // form, so that the expectations do not depend on how the chord cells are written.
 
 namespace zk::test {
+
+// The frequency of a MIDI key in equal temperament, a1 (key 69) = 440 Hz.
+inline long double EqualTemperedFrequency(int midiKey) {
+    return 440.0L * std::pow(2.0L, (midiKey - 69) / 12.0L);
+}
+
+// The letters' base frequencies are stored with ten significant digits (c = 130.81278265 Hz), so
+// a tone "exactly" at its key lies within a few parts in 10^10 of it, a millionth of a cent.
+inline constexpr long double kLetterPrecision = 1e-9L;
 
 // The MIDI key of a scientific pitch name; -1000 for a text that is none.
 int MidiKeyOfName(const QString& name);

@@ -2,6 +2,8 @@
 // can leave out, durations in 32nd notes and the key column.
 #include "exchange/score_table.h"
 
+#include "exchange/score_rows.h"
+
 #include "engine/chord_notation.h"
 #include "engine/key_scale.h"
 #include "piece/piece_table.h"
@@ -13,10 +15,6 @@
 
 namespace zk {
 namespace {
-
-// The letters' base frequencies are stored with ten significant digits (c = 130.81278265 Hz), so
-// "exactly" means within a few parts in 10^10, a millionth of a cent.
-constexpr long double kLetterPrecision = 1e-9L;
 
 SpelledPitch Pitch(int step, int alter, int octave) {
     return {step, alter, octave};
@@ -99,10 +97,6 @@ TEST(ChordText, LeavesOutOnlyTheDigitsTheRaisingMakesUp) {
     }
 }
 
-long double EqualTempered(int midiKey) {
-    return 440.0L * std::pow(2.0L, (midiKey - 69) / 12.0L);
-}
-
 // A random chord of two to eight tones between C1 and C7, lowest first, each spelled with a random
 // one of its spellings (double flats to double sharps).
 std::vector<SlicedTone> RandomChord(std::mt19937& random) {
@@ -142,8 +136,8 @@ TEST(ChordText, GivesTheWrittenPitchesInAnyKey) {
         const ChordFrequencies equal = RowFrequencies(chord, QStringLiteral("~"), 1, scale);
         for (std::size_t i = 0; i < tones.size(); ++i) {
             const int slot = static_cast<int>(i);
-            EXPECT_NEAR(equal[slot] / EqualTempered(tones[i].pitch.MidiKey()), 1.0L,
-                        kLetterPrecision)
+            EXPECT_NEAR(equal[slot] / test::EqualTemperedFrequency(tones[i].pitch.MidiKey()), 1.0L,
+                        test::kLetterPrecision)
                 << chord.toStdString() << " tone " << i + 1;
         }
         // A just key on a tonic drifted by up to 60 cents: every tone snapped to a degree beside
@@ -154,7 +148,8 @@ TEST(ChordText, GivesTheWrittenPitchesInAnyKey) {
         for (std::size_t i = 0; i < tones.size(); ++i) {
             const int slot = static_cast<int>(i);
             const long double cents =
-                1200 * std::log2(just[slot] / EqualTempered(tones[i].pitch.MidiKey()));
+                1200 *
+                std::log2(just[slot] / test::EqualTemperedFrequency(tones[i].pitch.MidiKey()));
             EXPECT_LT(std::fabs(cents), 70) << chord.toStdString() << " tone " << i + 1;
             if (i > 0) {
                 EXPECT_LE(just[slot - 1], just[slot]) << chord.toStdString();

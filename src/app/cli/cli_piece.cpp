@@ -16,11 +16,11 @@ namespace {
 const QString kKeysOption = QStringLiteral("--keys");
 const QString kDefaultTempo = QStringLiteral("80");
 
+} // namespace
+
 QString InputName(const QString& file) {
     return file == u"-" ? QStringLiteral("Standardeingabe") : file;
 }
-
-} // namespace
 
 std::optional<QByteArray> ReadPieceInput(const QString& file, Io& io) {
     if (file == u"-") {
@@ -147,12 +147,10 @@ QString PieceTempo(const std::optional<QString>& option, const PieceSettings& pi
 }
 
 std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTable& table, Io& io) {
+    // ParsePieceArguments has refused any other value.
     const auto keysName = OptionalValue(arguments.values, kKeysOption);
-    const auto keys = ScoreKeyColumnFromName(keysName.value_or(QStringLiteral("signature")));
-    if (!keys) {
-        io.err += UnknownKeysMessage(*keysName) + u'\n';
-        return std::nullopt;
-    }
+    const ScoreKeyColumn keys =
+        ScoreKeyColumnFromName(keysName.value_or(QString())).value_or(ScoreKeyColumn::Signature);
     PieceSettings settings;
     if (arguments.example) {
         const ExampleEntry* entry = FindExample(*arguments.example);
@@ -173,7 +171,7 @@ std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTab
     }
     if (IsScoreFileBytes(*bytes)) {
         const ImportedScore imported = ImportScoreBytes(*bytes);
-        WriteScoreRows(imported.rows, *keys, table);
+        WriteScoreRows(imported.rows, keys, table);
         if (imported.score.quarterTempo) {
             settings.tempo = QString::number(TempoFieldValue(*imported.score.quarterTempo));
         }

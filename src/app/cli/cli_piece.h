@@ -38,6 +38,9 @@ std::optional<QString> ParseOptions(const QStringList& args, const QStringList& 
 // the file cannot be read, is no regular file (a pipe would block) or is too large.
 std::optional<QByteArray> ReadPieceInput(const QString& file, Io& io);
 
+// How messages name FILE: "Standardeingabe" for "-".
+QString InputName(const QString& file);
+
 // The value of an option when it was given.
 std::optional<QString> OptionalValue(const QMap<QString, QString>& values, const QString& option);
 

@@ -32,7 +32,7 @@ int ImportCommand(const QStringList& args, Io& io) {
     if (!IsScoreFileBytes(*bytes)) {
         io.err += QStringLiteral("\"%1\" ist keine MusicXML-Partitur (weder eine .mxl-Datei noch "
                                  "ein XML-Dokument).\n")
-                      .arg(file);
+                      .arg(InputName(file));
         return kExitUserError;
     }
     const ImportedScore imported = ImportScoreBytes(*bytes);
@@ -45,9 +45,7 @@ int ImportCommand(const QStringList& args, Io& io) {
     } else {
         WriteTextFile(output, text);
     }
-    io.err += ImportReport(imported, file == u"-" ? QStringLiteral("Standardeingabe") : file)
-                  .join(u'\n') +
-              u'\n';
+    io.err += ImportReport(imported, InputName(file)).join(u'\n') + u'\n';
     return kExitOk;
 }
 

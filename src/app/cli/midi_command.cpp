@@ -40,9 +40,7 @@ int MidiCommand(const QStringList& args, Io& io) {
         return Usage(io, *problem);
     }
     options.pitch = piece.values.value(QStringLiteral("--pitch"), options.pitch);
-    if (piece.values.contains(QStringLiteral("--tempo"))) {
-        options.tempo = piece.values.value(QStringLiteral("--tempo"));
-    }
+    options.tempo = OptionalValue(piece.values, QStringLiteral("--tempo"));
     options.output = piece.values.value(QStringLiteral("-o"));
     if (options.output.isEmpty()) {
         return Usage(io, QStringLiteral("Die Ausgabedatei (-o) fehlt."));

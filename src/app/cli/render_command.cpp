@@ -49,9 +49,7 @@ std::optional<int> ParseSoundOptions(const QString& command, const QStringList& 
     options.sawtooth = parsed.flags.contains(QStringLiteral("--sawtooth"));
     options.loop = parsed.flags.contains(QStringLiteral("--loop"));
     options.pitch = parsed.values.value(QStringLiteral("--pitch"), options.pitch);
-    if (parsed.values.contains(QStringLiteral("--tempo"))) {
-        options.tempo = parsed.values.value(QStringLiteral("--tempo"));
-    }
+    options.tempo = OptionalValue(parsed.values, QStringLiteral("--tempo"));
     options.output = parsed.values.value(QStringLiteral("-o"));
     options.scale = parsed.values.value(QStringLiteral("--scale"));
     const int timbreOptions = int(options.sine) + int(options.square) + int(options.sawtooth) +
