@@ -9,7 +9,6 @@
 #include "piece/compute_pass.h"
 #include "piece/piece_file.h"
 #include "piece/piece_text.h"
-#include "support/ansi_codec.h"
 #include "support/errors.h"
 #include "support/program_files.h"
 #include "support/text_helpers.h"
@@ -188,17 +187,17 @@ void MainWindow::ffnen1Click() {
 
 void MainWindow::OpenPieceOrScore(const QString& path) {
     // Read first, so that a file that cannot be read or imported leaves the table as it was.
-    const QByteArray bytes = ReadScoreFileBytes(path);
-    if (!IsScoreFileBytes(bytes)) {
-        if (const auto timbre = LoadPieceText(m_table, DecodeFileText(bytes))) {
-            SetTimbreTexts(*timbre);
+    const OpenedPiece opened =
+        LoadPieceOrScore(ReadScoreFileBytes(path), ScoreKeyColumn::Signature, m_table);
+    if (!opened.score) {
+        if (opened.timbre) {
+            SetTimbreTexts(*opened.timbre);
         }
         RememberPieceFile(path);
         m_pieceModified = false;
         return;
     }
-    const ImportedScore imported = ImportScoreBytes(bytes);
-    WriteScoreRows(imported.rows, ScoreKeyColumn::Signature, m_table);
+    const ImportedScore& imported = *opened.score;
     if (imported.score.quarterTempo) {
         Eviertel->setText(QString::number(TempoFieldValue(*imported.score.quarterTempo)));
     }

@@ -1008,21 +1008,6 @@ private:
 
 } // namespace
 
-QString ScoreRootElement(const QByteArray& xml) {
-    QXmlStreamReader reader(xml);
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            return reader.name().toString();
-        case QXmlStreamReader::Invalid:
-            return {};
-        default:
-            break;
-        }
-    }
-    return {};
-}
-
 Score ReadMusicXml(const QByteArray& xml) {
     return Reader(xml).Read();
 }

@@ -16,10 +16,6 @@ namespace zk {
 
 inline constexpr int kMaxScoreXmlDepth = 256;
 
-// The root element of a MusicXML document ("score-partwise", "score-timewise"), or empty when the
-// bytes are no XML document or have another root. Reads only as far as the root element.
-QString ScoreRootElement(const QByteArray& xml);
-
 // Reads the score. Throws ScoreError with a German message naming line and column (and measure
 // and part where there are some) for XML that is not well formed or nested deeper than
 // kMaxScoreXmlDepth, another root element, a microtonal <alter>, or a score without a pitched

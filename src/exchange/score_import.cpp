@@ -3,7 +3,10 @@
 #include "exchange/musicxml_reader.h"
 #include "exchange/score_file.h"
 #include "piece/piece_file.h"
+#include "piece/piece_table.h"
+#include "piece/piece_text.h"
 #include "sound/timbre.h"
+#include "support/ansi_codec.h"
 
 #include <QFileInfo>
 
@@ -13,6 +16,10 @@
 namespace zk {
 
 namespace {
+
+// The piece file's fields that an imported cell may not fit.
+constexpr int kDurationWidth = kPieceColumnWidths[PieceTable::kDurationColumn];
+constexpr int kChordWidth = kPieceColumnWidths[PieceTable::kChordColumn];
 
 // Rows named in one report line at most; a score of many parts may crowd every row.
 constexpr int kMaxNamedRows = 12;
@@ -62,6 +69,17 @@ ImportedScore ImportScoreBytes(const QByteArray& bytes) {
 
 ImportedScore ImportScoreFile(const QString& path) {
     return ImportScoreBytes(ReadScoreFileBytes(path));
+}
+
+OpenedPiece LoadPieceOrScore(const QByteArray& bytes, ScoreKeyColumn keys, PieceTable& table) {
+    OpenedPiece opened;
+    if (IsScoreFileBytes(bytes)) {
+        opened.score = ImportScoreBytes(bytes);
+        WriteScoreRows(opened.score->rows, keys, table);
+    } else {
+        opened.timbre = LoadPieceText(table, DecodeFileText(bytes));
+    }
+    return opened;
 }
 
 int TempoFieldValue(double quarterTempo) {
@@ -142,10 +160,10 @@ QStringList ImportReport(const ImportedScore& imported, const QString& fileName)
                                  .arg(names.join(u' ')));
             }
         }
-        if (ChordText(row.tones).size() > kPieceFileChordWidth) {
+        if (ChordText(row.tones).size() > kChordWidth) {
             longChords.push_back(number);
         }
-        if (DurationText(row.length).size() > kPieceFileDurationWidth) {
+        if (DurationText(row.length).size() > kDurationWidth) {
             longDurations.push_back(number);
         }
     }
@@ -156,13 +174,13 @@ QStringList ImportReport(const ImportedScore& imported, const QString& fileName)
     if (!longChords.empty()) {
         lines.append(QStringLiteral("Akkorde mit mehr als %1 Zeichen (eine Stückdatei kürzt sie, "
                                     "die Tabelle und die Befehle nicht): %2")
-                         .arg(kPieceFileChordWidth)
+                         .arg(kChordWidth)
                          .arg(RowList(longChords)));
     }
     if (!longDurations.empty()) {
         lines.append(QStringLiteral("Dauern mit mehr als %1 Zeichen (eine Stückdatei kürzt sie, "
                                     "die Tabelle und die Befehle nicht): %2")
-                         .arg(kPieceFileDurationWidth)
+                         .arg(kDurationWidth)
                          .arg(RowList(longDurations)));
     }
     lines.append(score.warnings);

@@ -2,11 +2,13 @@
 
 #include "exchange/score_slicer.h"
 #include "exchange/score_table.h"
+#include "piece/piece_text.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -16,10 +18,6 @@
 namespace zk {
 
 class PieceTable;
-
-// The piece file's fields that an imported cell may not fit.
-inline constexpr int kPieceFileDurationWidth = 5;
-inline constexpr int kPieceFileChordWidth = 16;
 
 // Whether the bytes are a score rather than a piece text: a zip archive (.mxl), or an XML
 // document (anything that begins with "<" after a byte order mark and blanks). Whether the XML
@@ -37,6 +35,17 @@ ImportedScore ImportScoreBytes(const QByteArray& bytes);
 
 // The same from a file. Throws FileError when it cannot be read or is too large.
 ImportedScore ImportScoreFile(const QString& path);
+
+// What a file held: a piece text with its timbre line, or a score.
+struct OpenedPiece {
+    std::optional<TimbreTexts> timbre;  // a piece text's "Klangfarbe" line
+    std::optional<ImportedScore> score; // set for a score
+};
+
+// A file's bytes into the table: a score is imported and its rows written with `keys`, anything
+// else is loaded as a piece text. Throws ScoreError for a score that cannot be read; the table is
+// then unchanged.
+OpenedPiece LoadPieceOrScore(const QByteArray& bytes, ScoreKeyColumn keys, PieceTable& table);
 
 // The value of the field "1/4 pro min" that plays quarters at `quarterTempo` a minute. The field
 // counts its own way: a 32nd note lasts round(1875 / value) hundredths of a second, so 80 gives a

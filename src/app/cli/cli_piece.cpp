@@ -3,7 +3,6 @@
 #include "exchange/score_file.h"
 #include "exchange/score_import.h"
 #include "piece/piece_table.h"
-#include "support/ansi_codec.h"
 #include "support/program_files.h"
 
 #include <QFileInfo>
@@ -169,20 +168,19 @@ std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTab
     if (!bytes) {
         return std::nullopt;
     }
-    if (IsScoreFileBytes(*bytes)) {
-        const ImportedScore imported = ImportScoreBytes(*bytes);
-        WriteScoreRows(imported.rows, keys, table);
-        if (imported.score.quarterTempo) {
-            settings.tempo = QString::number(TempoFieldValue(*imported.score.quarterTempo));
+    const OpenedPiece opened = LoadPieceOrScore(*bytes, keys, table);
+    if (!opened.score) {
+        if (keysName) {
+            io.err += ScoreOnlyKeysMessage() + u'\n';
+            return std::nullopt;
         }
-        io.err += ImportReport(imported, InputName(arguments.file)).join(u'\n') + u'\n';
+        settings.timbre = opened.timbre;
         return settings;
     }
-    if (keysName) {
-        io.err += ScoreOnlyKeysMessage() + u'\n';
-        return std::nullopt;
+    if (opened.score->score.quarterTempo) {
+        settings.tempo = QString::number(TempoFieldValue(*opened.score->score.quarterTempo));
     }
-    settings.timbre = LoadPieceText(table, DecodeFileText(*bytes));
+    io.err += ImportReport(*opened.score, InputName(arguments.file)).join(u'\n') + u'\n';
     return settings;
 }
 
