@@ -1,9 +1,11 @@
 // Importing MusicXML: a four-part chorale of about 80 rows read, cut into rows, written into the
-// table and computed as "Rechne" does; and a file of 120 such chorales (about 10 000 rows).
+// table and computed as "Rechne" does; and a file of 120 such chorales (about 10 000 rows). And
+// the key search over chorales of 80, 400 and 2 000 rows.
 #include "common/chorale_score.h"
 #include "engine/key_scale.h"
 #include "exchange/score_import.h"
 #include "piece/compute_pass.h"
+#include "piece/key_search.h"
 #include "piece/piece_table.h"
 #include "piece/recording_pass_host.h"
 
@@ -39,5 +41,23 @@ void BM_ImportOnly(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ImportOnly)->Arg(1)->Arg(120)->Unit(benchmark::kMillisecond);
+
+// The keys of a whole piece found: range(0) chorales of about 80 rows each, one after the other.
+// The table is imported once; the search alone is measured.
+void BM_FindKeys(benchmark::State& state) {
+    const zk::ImportedScore imported =
+        zk::ImportScoreBytes(zk::test::ChoraleScore(static_cast<int>(state.range(0))));
+    zk::PieceTable table;
+    zk::WriteScoreRows(imported.rows, zk::ScoreKeyColumn::Signature, table);
+    int pure = 0;
+    for (auto _ : state) {
+        const zk::KeySearchResult found = zk::FindKeys(table);
+        pure = found.pureRows;
+        benchmark::DoNotOptimize(found.keys.size());
+    }
+    state.counters["rows"] = static_cast<double>(imported.rows.size());
+    state.counters["pure_rows"] = pure;
+}
+BENCHMARK(BM_FindKeys)->Arg(1)->Arg(5)->Arg(25)->Unit(benchmark::kMillisecond);
 
 } // namespace

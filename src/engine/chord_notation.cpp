@@ -22,21 +22,17 @@ ChordReader::ChordReader(const QString& chord, const QString& keyText, long doub
     }
 }
 
-long double ChordReader::NextSlot() {
-    const int i = m_slot++;
-    if (i >= ChordFrequencies::kSlots) {
-        return 0;
-    }
-    const ParsedTone tone = ParseTone(m_chord, m_pos, m_keyText, m_scale);
+long double SoundingFrequency(const ParsedTone& tone, long double previous, bool equalTempered,
+                              long double kammertonFactor, const TonartScale& scale) {
     long double f = tone.frequency;
     if (f <= 0) {
-        return m_frequencies[i] = 0;
+        return 0;
     }
-    if (!m_equalTempered) {
-        f = m_scale.SnapToTonart(f, tone.modifiers);
+    if (!equalTempered) {
+        f = scale.SnapToTonart(f, tone.modifiers);
     }
-    if (m_kammertonFactor != 1) {
-        f = CheckedResult(f * m_kammertonFactor, kFrequencyRangeMessage);
+    if (kammertonFactor != 1) {
+        f = CheckedResult(f * kammertonFactor, kFrequencyRangeMessage);
         if (f <= 0) {
             // The tone vanished below the smallest representable number.
             throw MathError(kFrequencyRangeMessage);
@@ -44,12 +40,25 @@ long double ChordReader::NextSlot() {
     }
     // A tone without an octave digit always sounds above the tone before it; after an empty
     // slot there is nothing to compare with.
-    if (i > 0 && !tone.digitGiven) {
-        while (f <= m_frequencies[i - 1]) {
+    if (!tone.digitGiven) {
+        while (f <= previous) {
             f = CheckedResult(f * 2, kFrequencyRangeMessage);
         }
     }
-    return m_frequencies[i] = f;
+    return f;
+}
+
+long double ChordReader::NextSlot() {
+    const int i = m_slot++;
+    if (i >= ChordFrequencies::kSlots) {
+        return 0;
+    }
+    const ParsedTone tone = ParseTone(m_chord, m_pos, m_keyText, m_scale);
+    // Zero the slot first: a tone that throws leaves it empty.
+    m_frequencies[i] = 0;
+    const long double previous = i > 0 ? m_frequencies[i - 1] : 0;
+    return m_frequencies[i] =
+               SoundingFrequency(tone, previous, m_equalTempered, m_kammertonFactor, m_scale);
 }
 
 ChordFrequencies RowFrequencies(const QString& chord, const QString& keyText,

@@ -28,6 +28,13 @@ struct ChordFrequencies {
 // that edits of the list take effect at once. Then one slot is read as by ParseTone(text, pos).
 ParsedTone ParseTone(const QString& text, int& pos, const QString& keyText, TonartScale& scale);
 
+// The sounding frequency of one slot as ParseTone read it: snapped to the key unless the key is
+// equal temperament, scaled by the concert pitch, and, unless an octave digit was written, raised
+// by octaves above `previous`, the slot before it (0 when that slot is empty or there is none).
+// 0 for an empty slot. Throws MathError when the tone leaves the representable range.
+long double SoundingFrequency(const ParsedTone& tone, long double previous, bool equalTempered,
+                              long double kammertonFactor, const TonartScale& scale);
+
 // Reads the eight slots of a row's chord one at a time, each snapped to the key, scaled by the
 // concert pitch and raised by octaves, so that the tones read before a slot that fails are known.
 class ChordReader {

@@ -296,8 +296,8 @@ TEST_F(BashCompletion, ComparisonNoticesAChangeOnOneSide) {
         {"values=\"--bass -o --keys --example\"", "values=\"--bass -o --keys --example --fast\"",
          "notation:"},
         // A command missing.
-        {"keycheck modulate notation drift render midi play waveform scala\"",
-         "keycheck modulate notation\"", "commands"},
+        {"keycheck keys modulate notation drift render midi play waveform scala\"",
+         "keycheck keys modulate notation\"", "commands"},
         // A sub-command missing.
         {"\"import export\"", "\"import\"", "scala: sub-commands"},
         // An option of a sub-command dropped.

@@ -186,13 +186,15 @@ TEST_F(ImportCommandTest, RefusesWhatIsNoPlayableScore) {
         {{"import", "-o", out, kMicrotones}, kExitUserError, "Mikroton"},
         {{"import", "-o", out, kPieceFile}, kExitUserError, "keine MusicXML-Partitur"},
         {{"import", "-o", out, "/gibt/es/nicht.mxl"}, kExitUserError, "kann nicht gelesen werden"},
-        {{"import", "--keys", "auto", kChorale}, kExitUsage, "Unbekannte Tonartenspalte"},
+        {{"import", "--keys", "automatisch", kChorale}, kExitUsage, "Unbekannte Tonartenspalte"},
         {{"midi", "--keys", "x", "-o", out, kChorale}, kExitUsage, "Unbekannte Tonartenspalte"},
         {{"import"}, kExitUsage, "Die Partitur fehlt."},
         {{"import", kChorale, kChorale}, kExitUsage, "Nur eine Partitur"},
         // A piece brings its own keys.
-        {{"compute", "--keys", "equal", kPieceFile}, kExitUserError, "--keys wählt"},
-        {{"compute", "--keys", "equal", "--example", "Kommafalle"}, kExitUserError, "--keys wählt"},
+        {{"compute", "--keys", "equal", kPieceFile}, kExitUserError, "--keys signature und equal"},
+        {{"compute", "--keys", "signature", "--example", "Kommafalle"},
+         kExitUserError,
+         "--keys signature und equal"},
     };
     for (const auto& c : cases) {
         const Result result = RunCli(c.args);

@@ -15,7 +15,7 @@ const QList<Command>& Commands() {
                         "Stückdatei ausgegeben"),
          ExampleCommand},
         {QStringLiteral("import"),
-         QStringLiteral("import [--keys signature|equal] [-o AUSGABE.txt] PARTITUR"),
+         QStringLiteral("import [--keys signature|equal|auto] [-o AUSGABE.txt] PARTITUR"),
          QStringLiteral("liest eine MusicXML-Partitur (.mxl, .musicxml, .xml) und gibt sie als "
                         "Stückdatei aus: je Zeitabschnitt zwischen zwei Notengrenzen eine Zeile "
                         "mit allen klingenden Tönen; signature (ohne Angabe) schreibt die Tonika "
@@ -24,7 +24,7 @@ const QList<Command>& Commands() {
          ImportCommand},
         {QStringLiteral("compute"),
          QStringLiteral("compute [--display ID] [--decimals N] [--pitch HZ] [--tempo N] [--tsv] "
-                        "[-o AUSGABE] [--keys signature|equal] (DATEI | --example NAME)"),
+                        "[-o AUSGABE] [--keys signature|equal|auto] (DATEI | --example NAME)"),
          QStringLiteral("berechnet ein Stück und gibt die Tabelle als Stückdatei aus; ID: "
                         "ratios-adjacent, ratios, intervals-adjacent, intervals, cents, oqt, "
                         "steps, all; --tsv: je Zeile fünf durch Tabulatoren getrennte Felder, "
@@ -33,55 +33,65 @@ const QList<Command>& Commands() {
                         "\\t, \\n, \\r und \\\\ stehen"),
          ComputeCommand},
         {QStringLiteral("keycheck"),
-         QStringLiteral("keycheck [--keys signature|equal] (DATEI | --example NAME) ZEILE"),
+         QStringLiteral("keycheck [--keys signature|equal|auto] (DATEI | --example NAME) ZEILE"),
          QStringLiteral("überprüft den Akkord einer Zeile in 25 Tonarten (kleinste Zahl = "
                         "reinste Intervalle)"),
          KeycheckCommand},
+        {QStringLiteral("keys"),
+         QStringLiteral("keys [--free] [--keep] [-o AUSGABE.txt] (DATEI | --example NAME)"),
+         QStringLiteral("findet die Tonarten eines Stücks: jeder Akkord möglichst rein, gehaltene "
+                        "Töne bleiben, und der Schluss kehrt zum Ausgangston zurück (mit --free "
+                        "darf er wandern); --keep behält die Einträge der Spalte TA; gibt das "
+                        "Stück als Stückdatei aus, den Bericht auf der Fehlerausgabe"),
+         KeysCommand},
         {QStringLiteral("modulate"),
          QStringLiteral("modulate [--key TONART | --scale TONLEITER] OP..."),
          QStringLiteral("Modulationen berechnen: OP ist T t Q q m + - oder back (ein Schritt "
                         "zurück)"),
          ModulateCommand},
         {QStringLiteral("notation"),
-         QStringLiteral("notation [--bass v|0|1|2|3|4] -o AUSGABE.png [--keys signature|equal] "
-                        "(DATEI | --example NAME)"),
+         QStringLiteral(
+             "notation [--bass v|0|1|2|3|4] -o AUSGABE.png [--keys signature|equal|auto] "
+             "(DATEI | --example NAME)"),
          QStringLiteral("zeichnet die Noten eines Stücks als PNG-Bild; --bass: wie viele Töne "
                         "jedes Akkords im Bass stehen (v = variabel)"),
          NotationCommand},
         {QStringLiteral("drift"),
-         QStringLiteral("drift [--width B] [--height H] -o AUSGABE.png [--keys signature|equal] "
-                        "(DATEI | --example NAME)"),
+         QStringLiteral(
+             "drift [--width B] [--height H] -o AUSGABE.png [--keys signature|equal|auto] "
+             "(DATEI | --example NAME)"),
          QStringLiteral("rechnet ein Stück ohne Ton und zeichnet seine Kommadrift als PNG-Bild: "
                         "die Abweichung jeder Zeile in Cent gegenüber der ersten Tonart und den "
                         "Weg der Tonarten auf dem Tongitter; B und H in Bildpunkten, ohne Angabe "
                         "1200 und 600"),
          DriftCommand},
         {QStringLiteral("render"),
-         QStringLiteral("render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | --sawtooth] "
-                        "[--pitch HZ] [--tempo N] -o AUSGABE.wav [--keys signature|equal] (DATEI | "
-                        "--example NAME)"),
+         QStringLiteral(
+             "render [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | --sawtooth] "
+             "[--pitch HZ] [--tempo N] -o AUSGABE.wav [--keys signature|equal|auto] (DATEI | "
+             "--example NAME)"),
          QStringLiteral("schreibt ein Stück als WAV-Datei (44100 Hz, 16 Bit, Stereo); ohne "
                         "Klangfarbe die des Stücks oder 75 50 30 15 10 5"),
          RenderCommand},
         {QStringLiteral("midi"),
          QStringLiteral("midi [--tuning bend|mts] [--program N] [--pitch HZ] [--tempo N] -o "
-                        "AUSGABE.mid [--keys signature|equal] (DATEI | --example NAME)"),
+                        "AUSGABE.mid [--keys signature|equal|auto] (DATEI | --example NAME)"),
          QStringLiteral("schreibt ein Stück als MIDI-Datei mit seinen genauen Frequenzen: bend "
                         "(ohne Angabe) beugt jeden Ton auf einem eigenen Kanal, mts stimmt die "
                         "Tasten mit dem MIDI Tuning Standard; N: General-MIDI-Klang 0 bis 127, "
                         "ohne Angabe 19 (Kirchenorgel)"),
          MidiCommand},
         {QStringLiteral("play"),
-         QStringLiteral(
-             "play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
-             "--sawtooth] [--pitch HZ] [--tempo N] [--keys signature|equal] (DATEI | --example "
-             "NAME)"),
+         QStringLiteral("play [--loop] [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
+                        "--sawtooth] [--pitch HZ] [--tempo N] [--keys signature|equal|auto] (DATEI "
+                        "| --example "
+                        "NAME)"),
          QStringLiteral("spielt ein Stück über die Tonausgabe, mit --loop immer wieder"),
          PlayCommand},
         {QStringLiteral("waveform"),
          QStringLiteral(
              "waveform --scale N [--timbre \"P1 P2 P3 P4 P5 P6\" | --sine | --square | "
-             "--sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.png [--keys signature|equal] "
+             "--sawtooth] [--pitch HZ] [--tempo N] -o AUSGABE.png [--keys signature|equal|auto] "
              "(DATEI | --example NAME)"),
          QStringLiteral("spielt ein Stück ohne Ton und zeichnet sein Schwingungsbild als PNG-Bild; "
                         "N: 1, 3, 10, 30, 100, 300 oder 1000 Abtastwerte je Bildpunkt"),
@@ -95,7 +105,7 @@ const QList<Command>& Commands() {
          ScalaImportCommand},
         {QStringLiteral("scala export"),
          QStringLiteral("scala export [--pitch HZ] (--code KÜRZEL | --row ZEILE [--keys "
-                        "signature|equal] (DATEI | --example NAME)) -o AUSGABE.scl"),
+                        "signature|equal|auto] (DATEI | --example NAME)) -o AUSGABE.scl"),
          QStringLiteral("schreibt eine Zeile der Stimmungsliste oder die zwölf Töne, die in einer "
                         "Zeile eines Stücks gelten, als Scala-Tonleiter und daneben die "
                         "Tastenzuordnung AUSGABE.kbm"),
@@ -132,7 +142,8 @@ QString HelpText() {
         "\n"
         "DATEI ist eine Stückdatei oder eine MusicXML-Partitur (.mxl, .musicxml, .xml),\n"
         "\"-\" liest das Stück von der Standardeingabe. Eine Partitur wird wie mit \"import\"\n"
-        "gelesen, aber ungekürzt; --keys wählt dann ihre Tonartenspalte.\n"
+        "gelesen, aber ungekürzt; --keys wählt dann ihre Tonartenspalte. --keys auto\n"
+        "findet die Tonarten jedes Stücks wie der Befehl \"keys\".\n"
         "--example NAME nimmt statt DATEI ein eingebautes Beispiel (\"zirkelon example\"\n"
         "listet sie auf), vollständig wie das Menü es lädt.\n"
         "\"--\" beendet die Optionen: was danach folgt, ist keine Option, auch wenn es mit\n"

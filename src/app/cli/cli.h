@@ -51,6 +51,7 @@ int ImportCommand(const QStringList& args, Io& io);
 int ComputeCommand(const QStringList& args, Io& io);
 int DriftCommand(const QStringList& args, Io& io);
 int KeycheckCommand(const QStringList& args, Io& io);
+int KeysCommand(const QStringList& args, Io& io);
 int MidiCommand(const QStringList& args, Io& io);
 int ModulateCommand(const QStringList& args, Io& io);
 int NotationCommand(const QStringList& args, Io& io);

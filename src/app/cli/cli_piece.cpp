@@ -1,5 +1,6 @@
 #include "app/cli/cli_piece.h"
 
+#include "engine/temperaments.h"
 #include "exchange/score_file.h"
 #include "exchange/score_import.h"
 #include "piece/piece_table.h"
@@ -13,6 +14,7 @@ namespace zk::cli {
 namespace {
 
 const QString kKeysOption = QStringLiteral("--keys");
+const QString kAutoKeys = QStringLiteral("auto");
 const QString kDefaultTempo = QStringLiteral("80");
 
 } // namespace
@@ -80,7 +82,7 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
         return problem;
     }
     if (const auto keys = OptionalValue(parsed.values, kKeysOption);
-        keys && !ScoreKeyColumnFromName(*keys)) {
+        keys && !ScoreKeyColumnFromName(*keys) && *keys != kAutoKeys) {
         return UnknownKeysMessage(*keys);
     }
     out.values.insert(parsed.values);
@@ -110,13 +112,15 @@ std::optional<QString> ParsePieceArguments(const QStringList& args, const QStrin
 
 QString UnknownKeysMessage(const QString& name) {
     return QStringLiteral("Unbekannte Tonartenspalte \"%1\": möglich sind signature (die "
-                          "Tonika jeder Vorzeichnung) und equal (\"~\", gleichstufig).")
+                          "Tonika jeder Vorzeichnung), equal (\"~\", gleichstufig) und auto "
+                          "(automatisch gefunden).")
         .arg(name);
 }
 
 QString ScoreOnlyKeysMessage() {
-    return QStringLiteral("--keys wählt die Tonartenspalte einer MusicXML-Partitur; ein Stück "
-                          "bringt seine Tonarten selbst mit.");
+    return QStringLiteral("--keys signature und equal wählen die Tonartenspalte einer "
+                          "MusicXML-Partitur; ein Stück bringt seine Tonarten selbst mit "
+                          "(--keys auto findet sie neu).");
 }
 
 QString UnknownExampleMessage(const QString& caption) {
@@ -146,8 +150,18 @@ QString PieceTempo(const std::optional<QString>& option, const PieceSettings& pi
 }
 
 std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTable& table, Io& io) {
+    auto keysName = OptionalValue(arguments.values, kKeysOption);
+    if (keysName == kAutoKeys) {
+        // The piece as it is, then its keys found.
+        PieceArguments plain = arguments;
+        plain.values.remove(kKeysOption);
+        auto settings = LoadPiece(plain, table, io);
+        if (settings) {
+            FindKeysInto(table, {}, io);
+        }
+        return settings;
+    }
     // ParsePieceArguments has refused any other value.
-    const auto keysName = OptionalValue(arguments.values, kKeysOption);
     const ScoreKeyColumn keys =
         ScoreKeyColumnFromName(keysName.value_or(QString())).value_or(ScoreKeyColumn::Signature);
     PieceSettings settings;
@@ -182,6 +196,13 @@ std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTab
     }
     io.err += ImportReport(*opened.score, InputName(arguments.file)).join(u'\n') + u'\n';
     return settings;
+}
+
+void FindKeysInto(PieceTable& table, const KeySearchOptions& options, Io& io) {
+    TemperamentList temperaments = TemperamentList::LoadForReading();
+    const KeySearchResult found = FindKeys(table, options, &temperaments);
+    WriteKeys(found, table);
+    io.err += KeyReport(found).join(u'\n') + u'\n';
 }
 
 bool WritePngFile(const QImage& image, const QString& path) {

@@ -4,6 +4,7 @@
 #include "app/example_library.h"
 #include "engine/chord_notation.h"
 #include "exchange/score_table.h"
+#include "piece/key_search.h"
 #include "piece/pass_host.h"
 #include "piece/piece_text.h"
 #include "sound/timbre.h"
@@ -46,7 +47,7 @@ std::optional<QString> OptionalValue(const QMap<QString, QString>& values, const
 
 // A command line of options and one piece: FILE ("-" for standard input) or --example NAME.
 // FILE is a piece file or a MusicXML score; --keys signature|equal, which every piece command
-// takes, chooses a score's key column. "--" ends the options: every argument after it is FILE or
+// takes, chooses a score's key column, and --keys auto finds the keys of any piece. "--" ends the options: every argument after it is FILE or
 // a further argument, even when it begins with "-".
 struct PieceArguments {
     QMap<QString, QString> values;  // option → its value, e.g. "-o" → "out.png"
@@ -92,6 +93,10 @@ QString PieceTempo(const std::optional<QString>& option, const PieceSettings& pi
 // cannot be read, --keys names no key column or is given for no score, or no example has that
 // caption. A score that cannot be read throws ScoreError.
 std::optional<PieceSettings> LoadPiece(const PieceArguments& arguments, PieceTable& table, Io& io);
+
+// Finds the keys of the table (with the temperament list of the program folder), writes them into
+// its key column and the report into io.err.
+void FindKeysInto(PieceTable& table, const KeySearchOptions& options, Io& io);
 
 // The key column a --keys value names ("signature", "equal"), or nothing.
 std::optional<ScoreKeyColumn> ScoreKeyColumnFromName(const QString& name);

@@ -20,7 +20,8 @@ int ImportCommand(const QStringList& args, Io& io) {
     }
     const QString keysName =
         parsed.values.value(QStringLiteral("--keys"), QStringLiteral("signature"));
-    const auto keys = ScoreKeyColumnFromName(keysName);
+    const bool autoKeys = keysName == u"auto";
+    const auto keys = autoKeys ? ScoreKeyColumn::Signature : ScoreKeyColumnFromName(keysName);
     if (!keys) {
         return UsageError(io, command, UnknownKeysMessage(keysName));
     }
@@ -38,6 +39,10 @@ int ImportCommand(const QStringList& args, Io& io) {
     const ImportedScore imported = ImportScoreBytes(*bytes);
     PieceTable table;
     WriteScoreRows(imported.rows, *keys, table);
+    io.err += ImportReport(imported, InputName(file)).join(u'\n') + u'\n';
+    if (autoKeys) {
+        FindKeysInto(table, {}, io);
+    }
     const QString text = ImportedPieceFileText(imported, table);
     const QString output = parsed.values.value(QStringLiteral("-o"));
     if (output.isEmpty()) {
@@ -45,7 +50,6 @@ int ImportCommand(const QStringList& args, Io& io) {
     } else {
         WriteTextFile(output, text);
     }
-    io.err += ImportReport(imported, InputName(file)).join(u'\n') + u'\n';
     return kExitOk;
 }
 
