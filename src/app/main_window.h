@@ -81,6 +81,8 @@ public:
     // The pass over the piece, for a target of ComputePass; the notation window comes back
     // afterwards. While another pass runs, that one is stopped and this one follows it.
     void RunPass(int target);
+    // Computes the piece silently and shows its comma drift in the drift window.
+    void ShowDrift();
 
     // Ends everything that sounds: OnlyCompute, "dauernd" off, the sound cut off, no waiting
     // pass that would sound. A running pass computes its remaining rows silently and returns.
@@ -123,6 +125,11 @@ public slots:
     // "Kommadrift zeigen": computes the piece silently, as "Rechne" does, and shows how its keys
     // and chords drift against the first key in a window of its own.
     void KommadriftZeigenClick();
+    // "Tonarten automatisch setzen": finds the keys of the whole piece (asking first whether the
+    // keys already in the table stay), writes them into the column "TA", computes silently,
+    // shows the drift and reports what stays impure. "zum Ausgangston zurück" (checked at
+    // start) makes the piece end on the key it began with.
+    void TonartenAutomatischClick();
     void sgClick(const QModelIndex& index);
     void sgDblClick(const QModelIndex& index);
 
@@ -240,6 +247,7 @@ private:
     QAction* Ediermodus1 = nullptr;
     QAction* KlickaufAkkordltihnertnen1 = nullptr;
     QAction* Genauer1 = nullptr;
+    QAction* ZumAusgangston1 = nullptr;
 };
 
 // The names of the settings files of the input histories.

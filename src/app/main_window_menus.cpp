@@ -62,6 +62,12 @@ void MainWindow::BuildMenus() {
     add(rechnen, QStringLiteral("Rechne"), "Rechne1", &MainWindow::Rechne1Click);
     add(rechnen, QStringLiteral("Kommadrift zeigen"), "Kommadriftzeigen1",
         &MainWindow::KommadriftZeigenClick);
+    add(rechnen, QStringLiteral("Tonarten automatisch setzen"), "TonartenAutomatisch1",
+        &MainWindow::TonartenAutomatischClick);
+    ZumAusgangston1 = rechnen->addAction(QStringLiteral("zum Ausgangston zurück"));
+    ZumAusgangston1->setObjectName(QStringLiteral("ZumAusgangston1"));
+    ZumAusgangston1->setCheckable(true);
+    ZumAusgangston1->setChecked(true);
     rechnen->addSeparator();
     for (const int scale : kWaveformScales) {
         QAction* action = add(rechnen, QStringLiteral("Schwingunsgbild zeichnen 1:%1").arg(scale),

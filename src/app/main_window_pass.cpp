@@ -6,6 +6,7 @@
 #include "app/piece_table_model.h"
 #include "app/window_metrics.h"
 #include "piece/comma_drift.h"
+#include "piece/key_search.h"
 #include "sound/audio_output.h"
 #include "support/errors.h"
 
@@ -67,16 +68,41 @@ void MainWindow::Rechne1Click() {
 void MainWindow::KommadriftZeigenClick() {
     m_passes.Run({[this] {
                       m_settings.onlyCompute = true;
+                      RunCommand([this] { ShowDrift(); });
+                      m_notation.RestoreNotationWindow();
+                  },
+                  false});
+}
+
+void MainWindow::ShowDrift() {
+    DriftData drift = ComputeCommaDrift(m_table, m_scale, m_settings, *this);
+    if (m_driftWindow) {
+        m_driftWindow->SetData(std::move(drift));
+    } else {
+        m_driftWindow = std::make_unique<DriftWindow>(m_dialogs, std::move(drift), this);
+    }
+    m_driftWindow->show();
+    m_driftWindow->raise();
+}
+
+void MainWindow::TonartenAutomatischClick() {
+    m_passes.Run({[this] {
+                      m_settings.onlyCompute = true;
                       RunCommand([this] {
-                          DriftData drift = ComputeCommaDrift(m_table, m_scale, m_settings, *this);
-                          if (m_driftWindow) {
-                              m_driftWindow->SetData(std::move(drift));
-                          } else {
-                              m_driftWindow =
-                                  std::make_unique<DriftWindow>(m_dialogs, std::move(drift), this);
-                          }
-                          m_driftWindow->show();
-                          m_driftWindow->raise();
+                          KeySearchOptions options;
+                          options.returnToStart = ZumAusgangston1->isChecked();
+                          options.keepKeys =
+                              HasKeyEntries(m_table) &&
+                              m_dialogs.AskYesNo(QStringLiteral(
+                                  "Vorhandene Tonarten behalten?\rJa: Die Einträge der Spalte TA "
+                                  "bleiben, nur die leeren Felder werden gewählt.\rNein: Alle "
+                                  "Tonarten werden neu gesetzt."));
+                          const KeySearchResult found =
+                              FindKeys(m_table, options, m_scale.temperaments());
+                          WriteKeys(found, m_table);
+                          m_pieceModified = true;
+                          ShowDrift();
+                          m_dialogs.ShowMessage(KeyReport(found).join(u'\r'));
                       });
                       m_notation.RestoreNotationWindow();
                   },
