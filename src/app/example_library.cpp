@@ -202,6 +202,8 @@ QList<ExampleMenu> BuildMenus() {
                         "help_tonbezeichnungen.txt")}),
             Entry("Intervallbezeichnungen",
                   {Help(QStringLiteral("Intervalle"), "help_intervallbezeichnungen.txt")}),
+            Entry("Tonarten automatisch", {Help(QStringLiteral("Tonarten automatisch setzen"),
+                                                "help_tonarten_automatisch.txt")}),
             Entry("mitteltönig", {Step(ExampleStepKind::EditTemperaments)}),
         },
     };

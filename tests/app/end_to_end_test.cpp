@@ -84,8 +84,9 @@ TEST_F(EndToEnd, EveryExampleLoadsAndComputesWithoutAnError) {
 
 TEST_F(EndToEnd, HelpTextsOpenInTheTextDialogAndLeaveTheTableAlone) {
     window->Table().SetCell(2, 1, QStringLiteral("ceg"));
-    for (const char* caption : {"Über Zirkelon", "Was kann Zirkelon?", "Anleitung",
-                                "Tonbezeichnungen", "Intervallbezeichnungen"}) {
+    for (const char* caption :
+         {"Über Zirkelon", "Was kann Zirkelon?", "Anleitung", "Tonbezeichnungen",
+          "Intervallbezeichnungen", "Tonarten automatisch"}) {
         dialogs.textAnswers.append({false, true, QString()}); // OK with the text unchanged
         Item(QStringLiteral("Hilfe"), QString::fromUtf8(caption))->trigger();
         ASSERT_FALSE(dialogs.textDialogs.isEmpty()) << caption;

@@ -105,7 +105,7 @@ TEST(ExampleLibrary, MenusListTheirItemsInMenuOrder) {
           "mitteltönig Kloster Kirchberg", "chromatische Intervalle", "Modulationen"}},
         {"Hilfe",
          {"Über Zirkelon", "Was kann Zirkelon?", "Wozu wurde Zirkelon entwickelt?", "Anleitung",
-          "Tonbezeichnungen", "Intervallbezeichnungen", "mitteltönig"}},
+          "Tonbezeichnungen", "Intervallbezeichnungen", "Tonarten automatisch", "mitteltönig"}},
     };
     const QList<ExampleMenu>& menus = ExampleMenus();
     ASSERT_EQ(menus.size(), 3);
@@ -437,6 +437,8 @@ TEST(ExampleLibrary, HelpTextsLineForLine) {
         {"Intervallbezeichnungen", "Intervalle", 16, 6, "          Quart   = q  (4/3)"},
         {"Intervallbezeichnungen", "Intervalle", 16, 15,
          "  übermäßge   Quart = üq (~fh) (45/32) wie in C-Dur f-h"},
+        {"Tonarten automatisch", "Tonarten automatisch setzen", 38, 14,
+         "  kostet 10 (unrein: mehr als 1 Cent neben 6/5, 5/4, 4/3, 3/2, 8/5 oder 5/3);"},
     };
     for (const Case& c : cases) {
         RecordingExampleHost host;
