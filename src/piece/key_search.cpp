@@ -71,22 +71,14 @@ int LineOfFifths(LatticePoint point) {
 // The just size in cents of an interval of that many semitones, or nothing for the sizes the rule
 // does not judge (unisons, seconds, the tritone, sevenths).
 std::optional<double> PureSize(int semitones) {
-    switch (semitones) {
-    case 3:
-        return CentsOf(6.0L / 5);
-    case 4:
-        return CentsOf(5.0L / 4);
-    case 5:
-        return CentsOf(4.0L / 3);
-    case 7:
-        return CentsOf(3.0L / 2);
-    case 8:
-        return CentsOf(8.0L / 5);
-    case 9:
-        return CentsOf(5.0L / 3);
-    default:
+    // Index: semitones 0..11; 0 marks the sizes left alone.
+    static constexpr long double kRatios[12] = {0, 0,        0,        6.0L / 5, 5.0L / 4, 4.0L / 3,
+                                                0, 3.0L / 2, 8.0L / 5, 5.0L / 3, 0,        0};
+    const long double ratio = kRatios[FloorMod(semitones, 12)];
+    if (ratio == 0) {
         return std::nullopt;
     }
+    return CentsOf(ratio);
 }
 
 // The letters of a place on the line of fifths as a key cell writes them: "c", "f#", "e*", "h" (B

@@ -205,6 +205,14 @@ void FindKeysInto(PieceTable& table, const KeySearchOptions& options, Io& io) {
     io.err += KeyReport(found).join(u'\n') + u'\n';
 }
 
+void WritePieceFileOutput(const QString& text, const QString& output, Io& io) {
+    if (output.isEmpty()) {
+        io.out += text;
+    } else {
+        WriteTextFile(output, text);
+    }
+}
+
 bool WritePngFile(const QImage& image, const QString& path) {
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();

@@ -47,8 +47,8 @@ std::optional<QString> OptionalValue(const QMap<QString, QString>& values, const
 
 // A command line of options and one piece: FILE ("-" for standard input) or --example NAME.
 // FILE is a piece file or a MusicXML score; --keys signature|equal, which every piece command
-// takes, chooses a score's key column, and --keys auto finds the keys of any piece. "--" ends the options: every argument after it is FILE or
-// a further argument, even when it begins with "-".
+// takes, chooses a score's key column, and --keys auto finds the keys of any piece. "--" ends the
+// options: every argument after it is FILE or a further argument, even when it begins with "-".
 struct PieceArguments {
     QMap<QString, QString> values;  // option → its value, e.g. "-o" → "out.png"
     QSet<QString> flags;            // flags that were given, e.g. "--tsv"
@@ -100,6 +100,9 @@ void FindKeysInto(PieceTable& table, const KeySearchOptions& options, Io& io);
 
 // The key column a --keys value names ("signature", "equal"), or nothing.
 std::optional<ScoreKeyColumn> ScoreKeyColumnFromName(const QString& name);
+
+// A piece file text to standard output, or with -o to that file (all or nothing; throws FileError).
+void WritePieceFileOutput(const QString& text, const QString& output, Io& io);
 
 // Writes `image` as a PNG file, all or nothing; false when it cannot be written.
 bool WritePngFile(const QImage& image, const QString& path);

@@ -44,12 +44,7 @@ int ImportCommand(const QStringList& args, Io& io) {
         FindKeysInto(table, {}, io);
     }
     const QString text = ImportedPieceFileText(imported, table);
-    const QString output = parsed.values.value(QStringLiteral("-o"));
-    if (output.isEmpty()) {
-        io.out += text;
-    } else {
-        WriteTextFile(output, text);
-    }
+    WritePieceFileOutput(text, parsed.values.value(QStringLiteral("-o")), io);
     return kExitOk;
 }
 

@@ -31,12 +31,7 @@ int KeysCommand(const QStringList& args, Io& io) {
     FindKeysInto(table, options, io);
     const TimbreTexts timbre = settings->timbre.value_or(kOrgelTexts);
     const QString text = PieceFileText(table, timbre);
-    const QString output = arguments.values.value(QStringLiteral("-o"));
-    if (output.isEmpty()) {
-        io.out += text;
-    } else {
-        WriteTextFile(output, text);
-    }
+    WritePieceFileOutput(text, arguments.values.value(QStringLiteral("-o")), io);
     return kExitOk;
 }
 
