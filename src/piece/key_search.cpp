@@ -307,6 +307,9 @@ struct KeyState {
 
 struct Node {
     int state = 0;
+    // The key of the last row with tones on the way here: a row without tones may enter a kept
+    // key, and the tones held across it were tuned in the key before.
+    int held = 0;
     double cost = 0;
     int back = -1; // node of the row before
 };
@@ -342,22 +345,35 @@ public:
         if (n == 0 || !Valid()) {
             return false;
         }
-        m_layers[0].push_back({m_originState, Local(0, m_originState), -1});
+        m_layers[0].push_back({m_originState, m_originState, Local(0, m_originState), -1});
         std::vector<int> nodeOf;
+        std::unordered_map<long long, int> silentNodeOf;
         for (std::size_t i = 1; i < n; ++i) {
             const Row& row = m_rows[m_segment.begin + i];
+            const bool sounds = row.soundingTones > 0 && row.kind != RowKind::Fixed;
             auto& layer = m_layers[i];
             nodeOf.assign(m_states.size(), -1);
-            auto relax = [&](int state, double cost, int back) {
-                if (static_cast<std::size_t>(state) >= nodeOf.size()) {
-                    nodeOf.resize(m_states.size(), -1);
+            silentNodeOf.clear();
+            // After a row with tones a node is its key; after one without, its key and the key
+            // its held tones were tuned in.
+            auto relax = [&](int state, int held, double cost, int back) {
+                int* index = nullptr;
+                if (sounds) {
+                    held = state;
+                    if (static_cast<std::size_t>(state) >= nodeOf.size()) {
+                        nodeOf.resize(m_states.size(), -1);
+                    }
+                    index = &nodeOf[static_cast<std::size_t>(state)];
+                } else {
+                    index =
+                        &silentNodeOf.try_emplace(static_cast<long long>(state) << 32 | held, -1)
+                             .first->second;
                 }
-                int& index = nodeOf[static_cast<std::size_t>(state)];
-                if (index < 0) {
-                    index = static_cast<int>(layer.size());
-                    layer.push_back({state, cost, back});
-                } else if (cost < layer[static_cast<std::size_t>(index)].cost) {
-                    layer[static_cast<std::size_t>(index)] = {state, cost, back};
+                if (*index < 0) {
+                    *index = static_cast<int>(layer.size());
+                    layer.push_back({state, held, cost, back});
+                } else if (cost < layer[static_cast<std::size_t>(*index)].cost) {
+                    layer[static_cast<std::size_t>(*index)] = {state, held, cost, back};
                 }
             };
             const auto& previous = m_layers[i - 1];
@@ -366,24 +382,26 @@ public:
                 const int back = static_cast<int>(p);
                 switch (row.kind) {
                 case RowKind::Fixed:
-                    relax(from.state, from.cost, back);
+                    relax(from.state, from.held, from.cost, back);
                     break;
                 case RowKind::Kept: {
                     const int to = KeptState(from.state, row.cell);
-                    relax(to, from.cost + Step(i, from.state, to), back);
+                    relax(to, from.held, from.cost + Step(i, from.held, to), back);
                     break;
                 }
                 case RowKind::Free: {
                     const bool mayStay = !row.needsEntry || StayText(from.state).has_value();
                     if (mayStay) {
-                        relax(from.state, from.cost + Step(i, from.state, from.state), back);
+                        relax(from.state, from.held, from.cost + Step(i, from.held, from.state),
+                              back);
                     }
                     if (row.soundingTones == 0 && !row.needsEntry) {
                         break; // a rest or a row without a chord keeps its key
                     }
                     const auto& successors = Successors(from.state);
                     for (const auto& [to, text] : successors) {
-                        relax(to, from.cost + m_options.weights.keyChange + Step(i, from.state, to),
+                        relax(to, from.held,
+                              from.cost + m_options.weights.keyChange + Step(i, from.held, to),
                               back);
                     }
                     break;
@@ -672,7 +690,8 @@ private:
         return m_rows[m_segment.begin + i].linkedRow - m_segment.begin;
     }
 
-    // What a row costs in a key, coming from a key in the row before.
+    // What a row costs in a key, its held tones coming from the key `from` of the row they
+    // sounded in before.
     double Step(std::size_t i, int from, int to) {
         const Row& row = m_rows[m_segment.begin + i];
         if (row.soundingTones == 0) {
@@ -817,10 +836,10 @@ private:
                     }
                 }
             };
-            if (i > 0) {
-                measure(i, path[i - 1], key);
+            if (!row.links.empty()) {
+                measure(i, path[Linked(i)], key);
             }
-            if (hasNext) {
+            if (hasNext && !m_rows[m_segment.begin + i + 1].links.empty() && Linked(i + 1) == i) {
                 measure(i + 1, key, path[i + 1]);
             }
             if (total < bestMove) {

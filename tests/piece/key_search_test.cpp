@@ -1,0 +1,455 @@
+#include "common/piece_rows.h"
+#include "common/qt_printers.h"
+#include "engine/key_scale.h"
+#include "engine/temperaments.h"
+#include "piece/comma_drift.h"
+#include "piece/compute_pass.h"
+#include "piece/key_search.h"
+#include "piece/piece_table.h"
+#include "piece/piece_text.h"
+#include "recording_pass_host.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace zk {
+namespace {
+
+using test::Row;
+
+// The syntonic comma from its ratio, apart from the program's constant.
+const double kComma = 1200 * std::log2(81.0 / 80.0); // 21.506…
+
+// C major - A minor - D minor - G major - C major with the common tones held: in 5-limit just
+// intonation every chord pure and every held tone kept lands on a c a comma low.
+const QString kTrap = Row("c", "8", "Ce1g1c2") + Row("", "8", "Ae1a1c2") + Row("", "8", "Dd1a1f2") +
+                      Row("", "8", "Gd1g1h1") + Row("", "16", "Ce1g1c2");
+
+double Cents(long double high, long double low) {
+    return static_cast<double>(1200 * std::log2(high / low));
+}
+
+// The impure thirds, fourths, fifths and sixths of a row, judged from the frequencies it sounds
+// with: each pair's size with octaves left out, named by the nearest number of semitones.
+int ImpureIntervals(const DriftRow& row) {
+    const double ratios[12] = {0, 0, 0, 6.0 / 5, 5.0 / 4, 4.0 / 3, 0, 3.0 / 2, 8.0 / 5, 5.0 / 3};
+    int impure = 0;
+    for (std::size_t i = 0; i < row.tones.size(); ++i) {
+        for (std::size_t j = i + 1; j < row.tones.size(); ++j) {
+            const long double a = row.tones[i].frequency;
+            const long double b = row.tones[j].frequency;
+            double size = Cents(std::max(a, b), std::min(a, b));
+            size -= 1200 * std::floor(size / 1200);
+            const long semitones = std::lround(size / 100) % 12;
+            const double ratio = ratios[semitones];
+            if (ratio > 0 && std::abs(size - 1200 * std::log2(ratio)) > 1) {
+                ++impure;
+            }
+        }
+    }
+    return impure;
+}
+
+// Search options: whether the end must return, whether written keys stay, one weight changed.
+KeySearchOptions Options(bool returnToStart, bool keepKeys = false,
+                         double KeyWeights::*weight = nullptr, double value = 0) {
+    KeySearchOptions options;
+    options.returnToStart = returnToStart;
+    options.keepKeys = keepKeys;
+    if (weight) {
+        options.weights.*weight = value;
+    }
+    return options;
+}
+
+// A tone written alike in two neighbouring sounding rows that sounds differently in the second.
+struct Move {
+    int row = 0;
+    QString tone;
+    double cents = 0;
+};
+
+class Keys : public ::testing::Test {
+protected:
+    // Finds the keys of a piece, writes them and computes the piece with them as "Rechne" does.
+    void Find(const QString& rows, const KeySearchOptions& options = {}) {
+        LoadPieceText(table, rows);
+        QStringList before;
+        for (int r = 0; r < table.RowCount(); ++r) {
+            before << table.Cell(PieceTable::kKeyColumn, r);
+        }
+        result = FindKeys(table, options, &temperaments);
+        for (int r = 0; r < table.RowCount(); ++r) {
+            ASSERT_EQ(table.Cell(PieceTable::kKeyColumn, r), before[r]) << "changed row " << r;
+        }
+        ASSERT_EQ(result.keys.size(), table.RowCount());
+        WriteKeys(result, table);
+        TonartScale scale(&temperaments);
+        PassSettings settings;
+        test::RecordingPassHost host;
+        sound = ComputeCommaDrift(table, scale, settings, host);
+    }
+
+    QString Key(int row) const { return table.Cell(PieceTable::kKeyColumn, row).trimmed(); }
+
+    // Every key cell from row 1 to `last`.
+    QStringList KeyColumn(int last) const {
+        QStringList keys;
+        for (int r = 1; r <= last; ++r) {
+            keys << Key(r);
+        }
+        return keys;
+    }
+
+    const DriftRow* Sounded(int row) const {
+        const auto found = std::find_if(sound.rows.begin(), sound.rows.end(),
+                                        [row](const DriftRow& r) { return r.row == row; });
+        return found == sound.rows.end() ? nullptr : &*found;
+    }
+
+    long double Tone(int row, std::size_t slot) const {
+        const DriftRow* r = Sounded(row);
+        return r && slot < r->tones.size() ? r->tones[slot].frequency : 0;
+    }
+
+    // Rows of two or more tones in just intonation, and those of them without an impure interval.
+    std::pair<int, int> CountChords() const {
+        int chords = 0;
+        int pure = 0;
+        for (const DriftRow& row : sound.rows) {
+            if (!row.tempered && row.tones.size() >= 2) {
+                ++chords;
+                pure += ImpureIntervals(row) == 0 ? 1 : 0;
+            }
+        }
+        return {chords, pure};
+    }
+
+    // Held tones that change their pitch; a rest or a tempered row parts two rows, a row with
+    // only a key entry does not.
+    std::vector<Move> Moves() const {
+        std::vector<Move> moves;
+        const DriftRow* previous = nullptr;
+        for (const DriftRow& row : sound.rows) {
+            if (!row.computed) {
+                continue;
+            }
+            if (row.tones.empty() || row.tempered) {
+                previous = nullptr;
+                continue;
+            }
+            for (std::size_t t = 0; previous && t < row.tones.size(); ++t) {
+                const DriftTone& tone = row.tones[t];
+                for (const DriftTone& held : previous->tones) {
+                    if (held.name.trimmed() == tone.name.trimmed()) {
+                        const double cents = Cents(tone.frequency, held.frequency);
+                        if (std::abs(cents) > 0.5) {
+                            moves.push_back({row.row, tone.name.trimmed(), cents});
+                        }
+                        break;
+                    }
+                }
+            }
+            previous = &row;
+        }
+        return moves;
+    }
+
+    // What the result claims agrees with the piece as it sounds.
+    void ExpectClaimsAsSounding() const {
+        const auto [chords, pure] = CountChords();
+        EXPECT_EQ(result.chordRows, chords);
+        EXPECT_EQ(result.pureRows, pure);
+        EXPECT_EQ(result.impureRows.size(), static_cast<std::size_t>(chords - pure));
+        for (const ImpureRow& row : result.impureRows) {
+            const DriftRow* r = Sounded(row.row);
+            ASSERT_NE(r, nullptr) << row.row;
+            EXPECT_EQ(row.impureIntervals, ImpureIntervals(*r)) << row.row;
+            EXPECT_GT(row.impureIntervals, 0) << row.row;
+        }
+        const std::vector<Move> moves = Moves();
+        ASSERT_EQ(result.movedTones.size(), moves.size());
+        for (std::size_t i = 0; i < moves.size(); ++i) {
+            EXPECT_EQ(result.movedTones[i].row, moves[i].row) << i;
+            EXPECT_EQ(result.movedTones[i].tone, moves[i].tone) << i;
+            EXPECT_NEAR(result.movedTones[i].cents, moves[i].cents, 0.01) << i;
+        }
+    }
+
+    TemperamentList temperaments;
+    PieceTable table;
+    KeySearchResult result;
+    DriftData sound;
+};
+
+TEST_F(Keys, ACadenceInCStaysInC) {
+    // Written with one entry, with the same entry on every row, without any (the final bass
+    // names c), and with a first key g, which would need an entry for the F major chord. Every
+    // chord is pure in C and no tone moves.
+    const char* const variants[][2] = {{"c", ""}, {"c", "c"}, {"", ""}, {"g", ""}};
+    for (const auto& [first, others] : variants) {
+        const QString rows = Row(first, "8", "c1e1g1") + Row(others, "8", "c1f1a1") +
+                             Row(others, "8", "h d1g1") + Row(others, "16", "c1e1g1");
+        SCOPED_TRACE(rows.toStdString());
+        Find(rows);
+        EXPECT_EQ(KeyColumn(4), (QStringList{"c", "", "", ""}));
+        EXPECT_EQ(result.chordRows, 4);
+        EXPECT_EQ(result.pureRows, 4);
+        EXPECT_TRUE(result.impureRows.empty());
+        EXPECT_TRUE(result.movedTones.empty());
+        EXPECT_TRUE(result.hasFinalKey);
+        EXPECT_NEAR(result.finalDrift, 0, 1e-6);
+        EXPECT_FALSE(result.returnImpossible);
+        EXPECT_NEAR(result.cost, 0, 1e-9);
+        EXPECT_NEAR(static_cast<double>(sound.firstKey), 132, 1e-9);
+        // h d1 g1 in C: 247.5, 297, 396 Hz.
+        EXPECT_NEAR(static_cast<double>(Tone(3, 0)), 247.5, 1e-9);
+        EXPECT_NEAR(static_cast<double>(Tone(3, 1)), 297, 1e-9);
+        ExpectClaimsAsSounding();
+    }
+}
+
+TEST_F(Keys, TheCommaTrapReturnsByMovingOneHeldToneOrDrifts) {
+    const struct {
+        bool returns;
+        std::size_t moves;
+        double drift; // in commas
+        double cost;
+    } cases[] = {
+        // D minor cannot be pure in C, so one entry at least; a key such as g holds D minor,
+        // G major and the last C at once, its c being the first c. One held tone rises a comma.
+        {true, 1, 0, 0.2 + 10 + 0.5 * kComma},
+        // One entry: g- has d-, f, a, g-, h-, c-, e-, every tone of the last three chords with
+        // a1 and d1 held. Those three rows a comma away, the end one comma off.
+        {false, 0, -1, 0.2 + 3 * 0.05 + 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.returns);
+        Find(kTrap, Options(c.returns));
+        EXPECT_EQ(Key(1), u"c"_qs);
+        EXPECT_EQ(result.chordRows, 5);
+        EXPECT_EQ(result.pureRows, 5);
+        ASSERT_EQ(result.movedTones.size(), c.moves);
+        if (c.moves > 0) {
+            EXPECT_NEAR(result.movedTones[0].cents, kComma, 0.01); // up, against the drift
+        }
+        EXPECT_TRUE(result.hasFinalKey);
+        EXPECT_NEAR(result.finalDrift, c.drift * kComma, 0.01);
+        EXPECT_FALSE(result.returnImpossible);
+        EXPECT_NEAR(result.cost, c.cost, 1e-3);
+        // The first bass C is 66 Hz; the last one is there again, or a comma lower.
+        EXPECT_NEAR(static_cast<double>(Tone(1, 0)), 66, 1e-9);
+        EXPECT_NEAR(Cents(Tone(5, 0), 66), c.drift * kComma, 0.01);
+        const DriftRow* last = Sounded(5);
+        ASSERT_NE(last, nullptr);
+        ASSERT_TRUE(last->tonic);
+        EXPECT_NEAR(static_cast<double>(last->tonic->drift), c.drift * kComma, 0.01);
+        ExpectClaimsAsSounding();
+    }
+}
+
+TEST_F(Keys, WeightsDecideBetweenImpureChordsMovedTonesAndDrift) {
+    const struct {
+        const char* what;
+        KeySearchOptions options;
+        std::size_t moves;
+        bool allPure;
+        double drift; // in commas
+    } cases[] = {
+        {"moving is dear", Options(true, false, &KeyWeights::movedTone, 1000), 0, false, 0},
+        {"impurity is dear", Options(true, false, &KeyWeights::impureInterval, 1000), 1, true, 0},
+        {"drift is dear", Options(false, false, &KeyWeights::finalDriftComma, 1000), 1, true, 0},
+        {"being away is dear", Options(false, false, &KeyWeights::rowAwayComma, 1000), 1, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Find(kTrap, c.options);
+        EXPECT_EQ(result.movedTones.size(), c.moves);
+        EXPECT_EQ(result.pureRows == result.chordRows, c.allPure);
+        EXPECT_EQ(result.chordRows, 5);
+        EXPECT_NEAR(result.finalDrift, c.drift * kComma, 0.01);
+        EXPECT_NEAR(Cents(Tone(5, 0), 66), c.drift * kComma, 0.01);
+        ExpectClaimsAsSounding();
+    }
+}
+
+TEST_F(Keys, AHeldToneKeepsItsPitchAcrossAKeyChange) {
+    // C - A major - C. A major's c#1 is 5/4 of a, 275 Hz, in the key of a (or e), which hold the
+    // last C major as well; e1 stays 330 Hz throughout.
+    const QString rows =
+        Row("c", "8", "Ce1g1c2") + Row("", "8", "Ac1#e1a1") + Row("", "8", "Ce1g1c2");
+    Find(rows);
+    EXPECT_EQ(Key(1), u"c"_qs);
+    EXPECT_TRUE(Key(2) == u"a"_qs || Key(2) == u"e"_qs) << Key(2).toStdString();
+    EXPECT_EQ(Key(3), u""_qs);
+    EXPECT_EQ(result.pureRows, 3);
+    EXPECT_TRUE(result.movedTones.empty());
+    EXPECT_NEAR(static_cast<double>(Tone(1, 1)), 330, 1e-9);
+    EXPECT_NEAR(static_cast<double>(Tone(2, 2)), 330, 1e-9);
+    EXPECT_NEAR(static_cast<double>(Tone(3, 1)), 330, 1e-9);
+    EXPECT_NEAR(static_cast<double>(Tone(2, 1)), 275, 1e-9);
+    EXPECT_NEAR(result.cost, 0.2, 1e-9);
+    ExpectClaimsAsSounding();
+
+    // When an entry costs more than impurity the chord stays in C: c#1 is d*1 there, 281.6 Hz,
+    // a diminished fourth above A, an augmented second below e1 and an augmented fifth below a1.
+    Find(rows, Options(true, false, &KeyWeights::keyChange, 1000));
+    EXPECT_EQ(KeyColumn(3), (QStringList{"c", "", ""}));
+    ASSERT_EQ(result.impureRows.size(), 1U);
+    EXPECT_EQ(result.impureRows[0], (ImpureRow{2, 3, u"Ac1#e1a1"_qs, u"übermäßige Sekunde"_qs}));
+    EXPECT_NEAR(static_cast<double>(Tone(2, 1)), 281.6, 1e-9);
+    EXPECT_NEAR(result.cost, 30, 1e-9);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, ChordsNoKeyMakesPureSayWhy) {
+    const struct {
+        const char* chord;
+        const char* reason;
+    } cases[] = {
+        // Three minor thirds stacked are 216/125, not the 5/3 of the sixth they span.
+        {"hd1f1a1*", "verminderter Septakkord: höchstens zwei der drei kleinen Terzen rein"},
+        // Two major thirds are 25/16, not the 8/5 of the sixth.
+        {"ceg#", "übermäßiger Dreiklang"},
+        {"e*gh", "übermäßiger Dreiklang"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chord);
+        Find(Row("c", "8", "ceg") + Row("", "8", c.chord) + Row("", "8", "ceg"));
+        EXPECT_EQ(result.chordRows, 3);
+        EXPECT_EQ(result.pureRows, 2);
+        ASSERT_EQ(result.impureRows.size(), 1U);
+        EXPECT_EQ(result.impureRows[0].row, 2);
+        EXPECT_EQ(result.impureRows[0].chord, QString::fromUtf8(c.chord));
+        EXPECT_EQ(result.impureRows[0].reason, QString::fromUtf8(c.reason));
+        EXPECT_GE(result.impureRows[0].impureIntervals, 1);
+        ExpectClaimsAsSounding();
+    }
+}
+
+TEST_F(Keys, KeptEntriesStayAndTheSearchWorksAroundThem) {
+    // D written for the D minor chord: a1 rises a comma there, and so the piece may return
+    // with everything else held and pure.
+    const QString rows = Row("c", "8", "Ce1g1c2") + Row("", "8", "Ae1a1c2") +
+                         Row("d", "8", "Dd1a1f2") + Row("", "8", "Gd1g1h1") +
+                         Row("", "16", "Ce1g1c2");
+    Find(rows, Options(true, true));
+    EXPECT_EQ(Key(1), u"c"_qs);
+    EXPECT_EQ(Key(3), u"d"_qs);
+    ASSERT_EQ(result.movedTones.size(), 1U);
+    EXPECT_EQ(result.movedTones[0].row, 3);
+    EXPECT_EQ(result.movedTones[0].tone, u"a1"_qs);
+    EXPECT_NEAR(result.movedTones[0].cents, kComma, 0.01);
+    EXPECT_EQ(result.pureRows, 5);
+    EXPECT_NEAR(result.finalDrift, 0, 0.01);
+    EXPECT_NEAR(Cents(Tone(5, 0), 66), 0, 0.01);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, AKeptKeyOnARowOfItsOwnDoesNotHideAMovedTone) {
+    // D entered on a row of its own between two chords that hold c1: in D it would be c+1, so
+    // the F major chord needs a key that has c1 at 264 Hz again (c-, f-, a-, d- from D).
+    Find(Row("c", "8", "c1e1g1") + Row("d", "", "") + Row("", "8", "c1f1a1"), Options(false, true));
+    EXPECT_EQ(Key(2), u"d"_qs);
+    EXPECT_NE(Key(3), u""_qs);
+    EXPECT_TRUE(result.movedTones.empty());
+    EXPECT_NEAR(static_cast<double>(Tone(3, 0)), 264, 1e-6);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, TemperedRowsKeepTheirKeys) {
+    // Under "~" nothing is chosen; the row that ends it must name a key, the first one costs
+    // nothing.
+    const QString equal = Row("c", "8", "ceg") + Row("~", "8", "ceg") + Row("", "8", "fac1") +
+                          Row("g", "8", "Gdgh") + Row("", "16", "ceg");
+    Find(equal);
+    EXPECT_EQ(KeyColumn(5), (QStringList{"c", "~", "", "c", ""}));
+    EXPECT_EQ(result.chordRows, 3);
+    EXPECT_EQ(result.pureRows, 3);
+    ExpectClaimsAsSounding();
+
+    // Kept keys: the g stays.
+    Find(equal, Options(true, true));
+    EXPECT_EQ(KeyColumn(4), (QStringList{"c", "~", "", "g"}));
+    EXPECT_EQ(result.pureRows, 3);
+    ExpectClaimsAsSounding();
+
+    // A temperament of the list; the just key after it is built on its c.
+    Find(Row("c", "8", "ceg") + Row("ma", "8", "ceg") + Row("", "8", "fac1") +
+         Row("c", "8", "ceg") + Row("", "8", "Gdgh") + Row("", "16", "ceg"));
+    EXPECT_EQ(KeyColumn(6), (QStringList{"c", "ma", "", "c", "", ""}));
+    EXPECT_EQ(result.chordRows, 4);
+    EXPECT_EQ(result.pureRows, 4);
+    EXPECT_NEAR(result.finalDrift, 0, 0.01);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, PiecesWithoutChords) {
+    // An empty table, rests only: no key at all.
+    for (const QString& rows :
+         {QString(), Row("", "8", "") + Row("", "4", "") + Row("", "8", "")}) {
+        Find(rows);
+        EXPECT_EQ(result.keys.join(u'|'), QString(table.RowCount() - 1, u'|'));
+        EXPECT_EQ(result.chordRows, 0);
+        EXPECT_EQ(result.pureRows, 0);
+        EXPECT_FALSE(result.hasFinalKey);
+        EXPECT_TRUE(result.impureRows.empty());
+        EXPECT_TRUE(result.movedTones.empty());
+        EXPECT_EQ(KeyReport(result), (QStringList{u"Reine Zeilen: 0 von 0"_qs}));
+    }
+    // One tone a row: no chord, the final bass c gives the key.
+    Find(Row("", "8", "c1") + Row("", "8", "e1") + Row("", "8", "g1") + Row("", "8", "c1"));
+    EXPECT_EQ(KeyColumn(4), (QStringList{"c", "", "", ""}));
+    EXPECT_EQ(result.chordRows, 0);
+    EXPECT_TRUE(result.hasFinalKey);
+    EXPECT_NEAR(result.finalDrift, 0, 1e-6);
+    EXPECT_NEAR(static_cast<double>(Tone(2, 0)), 330, 1e-9);
+    EXPECT_NEAR(static_cast<double>(Tone(3, 0)), 396, 1e-9);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, TwoThousandRows) {
+    QString rows;
+    for (int i = 0; i < 500; ++i) {
+        rows += Row(i == 0 ? "c" : "", "8", "c1e1g1") + Row("", "8", "c1f1a1") +
+                Row("", "8", "h d1g1") + Row("", "8", "c1e1g1");
+    }
+    Find(rows);
+    EXPECT_EQ(result.chordRows, 2000);
+    EXPECT_EQ(result.pureRows, 2000);
+    EXPECT_TRUE(result.movedTones.empty());
+    EXPECT_EQ(Key(1), u"c"_qs);
+    EXPECT_EQ(std::count_if(result.keys.begin(), result.keys.end(),
+                            [](const QString& key) { return !key.isEmpty(); }),
+              1);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, ReportInGerman) {
+    Find(kTrap, Options(false));
+    EXPECT_EQ(KeyReport(result),
+              (QStringList{u"Reine Zeilen: 5 von 5"_qs,
+                           u"Schluss: ein Komma tiefer als der Ausgangston"_qs}));
+
+    Find(kTrap);
+    ASSERT_EQ(result.movedTones.size(), 1U);
+    EXPECT_EQ(KeyReport(result),
+              (QStringList{u"Reine Zeilen: 5 von 5"_qs,
+                           QStringLiteral("Zeile %1: der gehaltene Ton %2 wandert um ein Komma "
+                                          "hinauf")
+                               .arg(result.movedTones[0].row)
+                               .arg(result.movedTones[0].tone),
+                           u"Schluss: auf dem Ausgangston, ohne Kommaverschiebung"_qs}));
+
+    Find(Row("c", "8", "ceg") + Row("", "8", "ceg#") + Row("", "8", "ceg"));
+    EXPECT_EQ(KeyReport(result),
+              (QStringList{u"Reine Zeilen: 2 von 3"_qs,
+                           u"Zeile 2 (ceg#): 1 unreines Intervall – übermäßiger Dreiklang"_qs,
+                           u"Schluss: auf dem Ausgangston, ohne Kommaverschiebung"_qs}));
+}
+
+} // namespace
+} // namespace zk
