@@ -103,6 +103,10 @@ void MainWindow::TonartenAutomatischClick() {
                           m_pieceModified = true;
                           ShowDrift();
                           m_dialogs.ShowMessage(KeyReport(found).join(u'\r'));
+                          // Closing the message activates the main window, which would cover
+                          // the drift; it comes back to the front.
+                          m_driftWindow->raise();
+                          m_driftWindow->activateWindow();
                       });
                       m_notation.RestoreNotationWindow();
                   },
