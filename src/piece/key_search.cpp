@@ -30,6 +30,8 @@ constexpr int kWindowThirds = 3;
 constexpr double kPureTolerance = 1.0;
 constexpr double kMoveTolerance = 0.5;
 constexpr double kSameTolerance = 0.01;
+// A tone that sounds this far from its written pitch sounds like its neighbour on the keyboard.
+constexpr double kStrayCents = 45;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 double CommaCents() {
@@ -120,6 +122,9 @@ struct Slot {
     bool sounds = false;
     int key = 0;          // its key on the keyboard, 69 for a1
     int lineOfFifths = 0; // its spelling
+    // The written pitch in cents from a1: its key on the keyboard and its own commas and other
+    // modifiers, which the writer meant.
+    double written = 0;
 };
 
 // Two tones of a row whose interval the rule judges, lower one first.
@@ -199,7 +204,6 @@ int SpellingOf(const QString& slotText) {
 
 // Reads the chord's tones, their keys and spellings, and the intervals the rule judges.
 void ReadChord(Row& row) {
-    TonartScale unused;
     int pos = 1;
     long double previous = 0;
     for (int i = 0; i < ChordFrequencies::kSlots; ++i) {
@@ -207,11 +211,20 @@ void ReadChord(Row& row) {
         const int start = pos;
         try {
             slot.tone = ParseTone(row.chord, pos);
-            const long double tempered = SoundingFrequency(slot.tone, previous, true, 1, unused);
-            previous = tempered;
-            if (tempered > 0) {
+            // The written pitch: the tempered tone with its commas, leading-tone steps and
+            // overtones ("G:7" sounds near f2), raised as the chord raises it.
+            long double written = slot.tone.frequency;
+            if (written > 0) {
+                written = slot.tone.modifiers.Apply(written);
+                while (!slot.tone.digitGiven && written <= previous) {
+                    written *= 2;
+                }
+            }
+            previous = written;
+            if (written > 0) {
                 slot.sounds = true;
-                slot.key = static_cast<int>(std::lround(12 * std::log2(tempered / 440))) + 69;
+                slot.written = CentsOf(written / 440);
+                slot.key = static_cast<int>(std::lround(slot.written / 100)) + 69;
                 slot.lineOfFifths = SpellingOf(row.chord.mid(start - 1, pos - start));
             }
         } catch (const Error&) {
@@ -291,6 +304,7 @@ struct Segment {
 struct Eval {
     std::array<double, ChordFrequencies::kSlots> cents{};
     int impure = 0;
+    int strays = 0; // tones nearer to another key of the keyboard than to their own
     bool valid = false;
 };
 
@@ -672,6 +686,15 @@ private:
                 f > 0 ? 1200 * std::log2(static_cast<double>(f / 440)) : 0;
         }
         eval.impure = 0;
+        eval.strays = 0;
+        for (int s = 0; s < ChordFrequencies::kSlots; ++s) {
+            const Slot& slot = row.tones[static_cast<std::size_t>(s)];
+            if (slot.sounds &&
+                std::abs(CentsWithinHalfOctave(eval.cents[static_cast<std::size_t>(s)] -
+                                               slot.written)) > kStrayCents) {
+                ++eval.strays;
+            }
+        }
         for (const Interval& interval : row.intervals) {
             const double size = eval.cents[static_cast<std::size_t>(interval.high)] -
                                 eval.cents[static_cast<std::size_t>(interval.low)];
@@ -708,6 +731,9 @@ private:
                              before.cents[static_cast<std::size_t>(link.previous)]);
                 if (moved > kMoveTolerance) {
                     cost += w.movedTone + w.movedToneCent * moved;
+                    if (moved > CommaCents() + kSameTolerance) {
+                        cost += w.largeMove;
+                    }
                 }
             }
         }
@@ -720,7 +746,8 @@ private:
             return 0;
         }
         const KeyWeights& w = m_options.weights;
-        return w.impureInterval * Evaluate(i, state).impure +
+        const Eval& eval = Evaluate(i, state);
+        return w.impureInterval * eval.impure + w.strayTone * eval.strays +
                w.rowAwayComma * std::abs(m_states[static_cast<std::size_t>(state)].drift) /
                    CommaCents();
     }

@@ -28,6 +28,12 @@ struct KeyWeights {
     // any voice) and changes its frequency, and per cent it moves.
     double movedTone = 10;
     double movedToneCent = 0.5;
+    // And once more for a move larger than a syntonic comma (a diesis, two commas): a held tone
+    // that slides by a quarter tone is heard as a wrong note.
+    double largeMove = 20;
+    // Each tone the key puts more than 45 cents from its written pitch, where it sounds like the
+    // next key of the keyboard: far-off keys are for rows that need them.
+    double strayTone = 20;
     // Per syntonic comma the last key's tonic lies off the tone of its name in the first key;
     // only when the end may drift.
     double finalDriftComma = 3;

@@ -2,6 +2,7 @@
 #include "common/qt_printers.h"
 #include "engine/key_scale.h"
 #include "engine/temperaments.h"
+#include "engine/tone_names.h"
 #include "piece/comma_drift.h"
 #include "piece/compute_pass.h"
 #include "piece/key_search.h"
@@ -274,6 +275,67 @@ TEST_F(Keys, WeightsDecideBetweenImpureChordsMovedTonesAndDrift) {
         EXPECT_NEAR(Cents(Tone(5, 0), 66), c.drift * kComma, 0.01);
         ExpectClaimsAsSounding();
     }
+}
+
+TEST_F(Keys, TwoTrapsReturnByTwoMovesOfOneCommaRatherThanOneOfTwo) {
+    // The trap twice: holding every tone ends two commas low. One held tone moving by two commas
+    // (10 + 0.5 x 43 = 31.5) would be cheaper than two moving by one (2 x 20.75), but a slide by
+    // more than a comma costs 20 more; without that weight the single large move wins.
+    const QString twice =
+        Row("c", "8", "Ce1g1c2") + Row("", "8", "Ae1a1c2") + Row("", "8", "Dd1a1f2") +
+        Row("", "8", "Gd1g1h1") + Row("", "8", "Ce1g1c2") + Row("", "8", "Ae1a1c2") +
+        Row("", "8", "Dd1a1f2") + Row("", "8", "Gd1g1h1") + Row("", "16", "Ce1g1c2");
+    Find(twice);
+    ASSERT_EQ(result.movedTones.size(), 2U);
+    for (const MovedTone& tone : result.movedTones) {
+        EXPECT_NEAR(std::abs(tone.cents), kComma, 0.01) << tone.row;
+    }
+    EXPECT_EQ(result.pureRows, 9);
+    EXPECT_NEAR(Cents(Tone(9, 0), 66), 0, 0.01);
+    ExpectClaimsAsSounding();
+
+    Find(twice, Options(true, false, &KeyWeights::largeMove, 0));
+    ASSERT_EQ(result.movedTones.size(), 1U);
+    EXPECT_NEAR(std::abs(result.movedTones.front().cents), 2 * kComma, 0.01);
+    EXPECT_NEAR(Cents(Tone(9, 0), 66), 0, 0.01);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, NoToneStraysOntoTheNextKeyOfTheKeyboard) {
+    // A chorale phrase with an F seventh chord over e flat: pure in C a comma high, whose e flat
+    // (6/5 of 133.65 Hz) lies 53 cents above its written pitch, nearer to e. Such a tone costs
+    // 20, and the search finds keys that leave every tone within 45 cents of its written pitch.
+    const QString rows = Row("c", "8", "ce1gc") + Row("", "8", "eegh") + Row("", "8", "fcfa") +
+                         Row("", "8", "e*hf#h") + Row("", "8", "eheg") + Row("", "8", "e*cfa") +
+                         Row("", "8", "ddfh") + Row("", "16", "ce1gc");
+    const auto largestStray = [this] {
+        double largest = 0;
+        for (const DriftRow& row : sound.rows) {
+            for (const DriftTone& tone : row.tones) {
+                int pos = 1;
+                const long double written = ParseTone(tone.name, pos).frequency;
+                // Octaves aside: a tone without a digit is raised above the one before it.
+                double cents = std::fmod(std::abs(Cents(tone.frequency, written)) + 600, 1200);
+                largest = std::max(largest, std::abs(cents - 600));
+            }
+        }
+        return largest;
+    };
+    Find(rows, Options(true, false, &KeyWeights::strayTone, 0));
+    EXPECT_GT(largestStray(), 45);
+    Find(rows);
+    EXPECT_LT(largestStray(), 45);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, AnOvertoneSoundsOnTheKeyItIsNear) {
+    // G:7, the seventh overtone of G (686 Hz), sounds near f2, not on the g2 of the next row: no
+    // held tone moves there. Its natural seventh is pure in no key.
+    Find(Row("c", "16", "g1hdG:7g2") + Row("", "16", "c1cc2eg"));
+    EXPECT_TRUE(result.movedTones.empty());
+    ASSERT_EQ(result.impureRows.size(), 1U);
+    EXPECT_EQ(result.impureRows.front().row, 1);
+    EXPECT_EQ(result.pureRows, 1);
 }
 
 TEST_F(Keys, AHeldToneKeepsItsPitchAcrossAKeyChange) {
