@@ -304,7 +304,8 @@ struct Segment {
 struct Eval {
     std::array<double, ChordFrequencies::kSlots> cents{};
     int impure = 0;
-    int strays = 0; // tones nearer to another key of the keyboard than to their own
+    int strays = 0;    // tones nearer to another key of the keyboard than to their own
+    double local = -1; // what the row costs in the key, before its neighbours; -1 until known
     bool valid = false;
 };
 
@@ -656,7 +657,7 @@ private:
     }
 
     // The row's tones in the key, in cents from a1 = 440 Hz, and its impure intervals.
-    const Eval& Evaluate(std::size_t i, int state) {
+    Eval& Evaluate(std::size_t i, int state) {
         auto& cache = m_evals[i];
         if (cache.size() <= static_cast<std::size_t>(state)) {
             // Room for every key of the window at once, so that the cache grows rarely.
@@ -689,9 +690,13 @@ private:
         eval.strays = 0;
         for (int s = 0; s < ChordFrequencies::kSlots; ++s) {
             const Slot& slot = row.tones[static_cast<std::size_t>(s)];
-            if (slot.sounds &&
-                std::abs(CentsWithinHalfOctave(eval.cents[static_cast<std::size_t>(s)] -
-                                               slot.written)) > kStrayCents) {
+            if (!slot.sounds) {
+                continue;
+            }
+            // Octaves aside: a tone may be raised differently from its written pitch.
+            double off = eval.cents[static_cast<std::size_t>(s)] - slot.written;
+            off -= 1200 * std::round(off / 1200);
+            if (std::abs(off) > kStrayCents) {
                 ++eval.strays;
             }
         }
@@ -746,10 +751,14 @@ private:
             return 0;
         }
         const KeyWeights& w = m_options.weights;
-        const Eval& eval = Evaluate(i, state);
-        return w.impureInterval * eval.impure + w.strayTone * eval.strays +
-               w.rowAwayComma * std::abs(m_states[static_cast<std::size_t>(state)].drift) /
-                   CommaCents();
+        Eval& eval = Evaluate(i, state);
+        if (eval.local < 0) {
+            eval.local = w.impureInterval * eval.impure + w.strayTone * eval.strays +
+                         w.rowAwayComma *
+                             std::abs(m_states[static_cast<std::size_t>(state)].drift) /
+                             CommaCents();
+        }
+        return eval.local;
     }
 
     // The last key's tonic and the last chord's lowest tone lie where the first key has them.
