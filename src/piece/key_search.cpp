@@ -341,12 +341,18 @@ public:
             start.SetTonart(segment.scaleCode, 440);
         }
         const auto tonic = start.EnterKey(originText);
-        if (!tonic || *tonic <= 0) {
-            return;
-        }
-        m_origin = *tonic;
-        m_originScale.SetJust(m_origin);
         m_originLine = SpellingOf(originText);
+        if (tonic && *tonic == 0 && segment.scaleCode.isEmpty()) {
+            // A kept first entry without a tone: the piece starts in the scale every pass
+            // starts with, the just scale on a1 = 440 Hz.
+            m_origin = 440;
+            m_originLine = SpellingOf(QStringLiteral("a"));
+        } else if (!tonic || *tonic <= 0) {
+            return;
+        } else {
+            m_origin = *tonic;
+        }
+        m_originScale.SetJust(m_origin);
         m_originState = LatticeState({0, 0});
         m_evals.resize(segment.end - segment.begin);
     }
@@ -466,10 +472,10 @@ public:
         for (std::size_t i = 0; i < n; ++i) {
             const Row& row = m_rows[m_segment.begin + i];
             QString& cell = result.keys[row.tableRow];
-            if (i == 0) {
-                cell = m_originText;
-            } else if (row.kind != RowKind::Free) {
+            if (row.kind != RowKind::Free) {
                 cell = row.cell;
+            } else if (i == 0) {
+                cell = m_originText;
             } else if (path[i] != path[i - 1]) {
                 cell = SuccessorText(path[i - 1], path[i]);
             } else if (row.needsEntry) {
@@ -967,8 +973,11 @@ Plan PlanRows(const PieceTable& table, bool keepKeys) {
             tempered = row.cell;
             temperedSounded = false;
         } else if (!tempered.isEmpty() && !row.cell.isEmpty() &&
-                   (YieldsTone(row.cell) || tempered.startsWith(u'~'))) {
-            // The entry ends the temperament.
+                   (YieldsTone(row.cell) || tempered.startsWith(u'~') || !keepKeys ||
+                    !temperedSounded)) {
+            // The entry ends the temperament. An entry without a tone ends equal temperament
+            // (the rows go back to the key before it); after a temperament that has sounded it
+            // keeps the temperament's scale, unless the search may replace it by a key.
             if (tempered.startsWith(u'm') && temperedSounded) {
                 startsSegment = true;
                 segmentCode = tempered;
@@ -982,7 +991,7 @@ Plan PlanRows(const PieceTable& table, bool keepKeys) {
         if (isTempered) {
             row.kind = RowKind::Fixed;
             temperedSounded = temperedSounded || row.soundingTones > 0;
-        } else if (startsSegment || (keepKeys && !row.cell.isEmpty())) {
+        } else if ((startsSegment && YieldsTone(row.cell)) || (keepKeys && !row.cell.isEmpty())) {
             row.kind = RowKind::Kept;
         } else {
             row.kind = RowKind::Free;
@@ -1003,7 +1012,9 @@ Plan PlanRows(const PieceTable& table, bool keepKeys) {
             Segment segment;
             segment.begin = plan.rows.size();
             segment.scaleCode = segmentCode;
-            segment.originTexts = {row.cell};
+            if (row.kind == RowKind::Kept) {
+                segment.originTexts = {row.cell};
+            }
             plan.segments.push_back(segment);
         } else if (plan.segments.empty() && !isTempered) {
             Segment segment;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace zk {
@@ -488,6 +489,84 @@ TEST_F(Keys, TwoThousandRows) {
                             [](const QString& key) { return !key.isEmpty(); }),
               1);
     ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, RandomTablesFindKeysThatSoundAsClaimed) {
+    // Tables of random rows: keys of every kind (just, comma, equal temperament, a temperament,
+    // no tone at all), chords with digits, accidentals, commas, overtones and stray characters,
+    // blank durations and rests. The search never fails, keeps what it must keep, writes only
+    // entries that name a tone, and counts every chord row the pass then sounds.
+    std::mt19937 random(20261208);
+    const char* const keys[] = {"", "", "", "", "c", "g+", "d-", "f#", "~", "ma", "x", "e*", "A1"};
+    const QString toneLetters = QStringLiteral("cdefgahbCGA");
+    const QString after = QStringLiteral("12#*+-:3(),. ");
+    const auto pick = [&random](int n) {
+        return std::uniform_int_distribution<int>(0, n - 1)(random);
+    };
+    for (int n = 0; n < 300; ++n) {
+        QString rows;
+        const int count = 1 + pick(12);
+        for (int r = 0; r < count; ++r) {
+            QString chord;
+            for (int t = pick(6); t > 0; --t) {
+                chord += toneLetters.at(pick(static_cast<int>(toneLetters.size())));
+                for (int m = pick(3); m > 0; --m) {
+                    chord += after.at(pick(static_cast<int>(after.size())));
+                }
+            }
+            const char* const durations[] = {"8", "", "4", "16"};
+            rows +=
+                Row(keys[pick(std::size(keys))], durations[pick(4)], chord.toUtf8().constData());
+        }
+        PieceTable original;
+        LoadPieceText(original, rows);
+        for (const bool keep : {false, true}) {
+            SCOPED_TRACE(rows.toStdString());
+            const KeySearchOptions options = Options(pick(2) == 0, keep);
+            Find(rows, options);
+            EXPECT_EQ(FindKeys(original, options, &temperaments).keys, result.keys)
+                << "the same table gives the same keys";
+            for (int r = 1; r < original.RowCount(); ++r) {
+                const QString cell = original.Cell(PieceTable::kKeyColumn, r).trimmed();
+                if ((keep && !cell.isEmpty()) || cell.startsWith(u'~') ||
+                    (cell.size() > 1 && cell.startsWith(u'm'))) {
+                    // Kept entries, equal temperament and temperaments are never replaced.
+                    EXPECT_EQ(result.keys[r], cell) << r;
+                } else if (!result.keys[r].isEmpty()) {
+                    int pos = 1;
+                    EXPECT_GT(ParseTone(result.keys[r], pos).frequency, 0) << r;
+                }
+            }
+            // Every row of two or more tones in just intonation is counted, pure or not: not
+            // under "~" or "m…", nor under an entry without a tone after a temperament that has
+            // sounded, whose scale then stays in force.
+            int chords = 0;
+            bool temperamentScale = false;
+            QString inForce;
+            for (int r = 1; r < table.RowCount(); ++r) {
+                const QString cell = Key(r);
+                if (!cell.isEmpty()) {
+                    inForce = cell;
+                    int pos = 1;
+                    if (!cell.startsWith(u'~') && ParseTone(cell, pos).frequency > 0) {
+                        temperamentScale = false;
+                    }
+                }
+                const bool tempered =
+                    inForce.startsWith(u'~') || (inForce.size() > 1 && inForce.startsWith(u'm'));
+                const DriftRow* row = Sounded(r);
+                const std::size_t tones = row ? row->tones.size() : 0;
+                if (!tempered && !temperamentScale && tones >= 2) {
+                    ++chords;
+                }
+                if (inForce.size() > 1 && inForce.startsWith(u'm') && tones > 0) {
+                    temperamentScale = true;
+                }
+            }
+            EXPECT_EQ(result.chordRows, chords);
+            EXPECT_LE(result.pureRows, result.chordRows);
+        }
+    }
 }
 
 TEST_F(Keys, ReportInGerman) {
