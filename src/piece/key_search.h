@@ -25,8 +25,10 @@ struct KeyWeights {
     // or 5/3.
     double impureInterval = 10;
     // Each key of the keyboard that sounds in two neighbouring rows (held, tied or repeated, in
-    // any voice) and changes its frequency, and per cent it moves.
-    double movedTone = 10;
+    // any voice) and changes its frequency, and per cent it moves: a comma costs 18.75, more than
+    // one impure interval and less than two, so a held tone gives way only where that makes a
+    // chord pure that would otherwise have two impure intervals.
+    double movedTone = 8;
     double movedToneCent = 0.5;
     // And once more for a move larger than a syntonic comma (a diesis, two commas): a held tone
     // that slides by a quarter tone is heard as a wrong note.

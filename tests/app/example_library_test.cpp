@@ -437,7 +437,7 @@ TEST(ExampleLibrary, HelpTextsLineForLine) {
         {"Intervallbezeichnungen", "Intervalle", 16, 6, "          Quart   = q  (4/3)"},
         {"Intervallbezeichnungen", "Intervalle", 16, 15,
          "  übermäßge   Quart = üq (~fh) (45/32) wie in C-Dur f-h"},
-        {"Tonarten automatisch", "Tonarten automatisch setzen", 41, 14,
+        {"Tonarten automatisch", "Tonarten automatisch setzen", 42, 14,
          "  kostet 10 (unrein: mehr als 1 Cent neben 6/5, 5/4, 4/3, 3/2, 8/5 oder 5/3);"},
     };
     for (const Case& c : cases) {

@@ -223,7 +223,7 @@ TEST_F(Keys, TheCommaTrapReturnsByMovingOneHeldToneOrDrifts) {
     } cases[] = {
         // D minor cannot be pure in C, so one entry at least; a key such as g holds D minor,
         // G major and the last C at once, its c being the first c. One held tone rises a comma.
-        {true, 1, 0, 0.2 + 10 + 0.5 * kComma},
+        {true, 1, 0, 0.2 + 8 + 0.5 * kComma},
         // One entry: g- has d-, f, a, g-, h-, c-, e-, every tone of the last three chords with
         // a1 and d1 held. Those three rows a comma away, the end one comma off.
         {false, 0, -1, 0.2 + 3 * 0.05 + 3},
@@ -280,7 +280,7 @@ TEST_F(Keys, WeightsDecideBetweenImpureChordsMovedTonesAndDrift) {
 
 TEST_F(Keys, TwoTrapsReturnByTwoMovesOfOneCommaRatherThanOneOfTwo) {
     // The trap twice: holding every tone ends two commas low. One held tone moving by two commas
-    // (10 + 0.5 x 43 = 31.5) would be cheaper than two moving by one (2 x 20.75), but a slide by
+    // (8 + 0.5 x 43 = 29.5) would be cheaper than two moving by one (2 x 18.75), but a slide by
     // more than a comma costs 20 more; without that weight the single large move wins.
     const QString twice =
         Row("c", "8", "Ce1g1c2") + Row("", "8", "Ae1a1c2") + Row("", "8", "Dd1a1f2") +
