@@ -83,6 +83,9 @@ public:
     void RunPass(int target);
     // Computes the piece silently and shows its comma drift in the drift window.
     void ShowDrift();
+    // Whether the last piece holds anything to save; otherwise says why it is empty, before any
+    // file name is asked for.
+    bool LastPieceHasSound();
 
     // Ends everything that sounds: OnlyCompute, "dauernd" off, the sound cut off, no waiting
     // pass that would sound. A running pass computes its remaining rows silently and returns.

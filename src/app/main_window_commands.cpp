@@ -275,8 +275,22 @@ void MainWindow::SpieleLetztesStueckClick() {
     });
 }
 
+bool MainWindow::LastPieceHasSound() {
+    if (m_sound.lastPiece().FrameCount() > 0) {
+        return true;
+    }
+    m_dialogs.ShowMessage(
+        QStringLiteral("Das letzte Stück ist leer: Es wird beim Spielen aufgenommen "
+                       "(\"Spielen|Spiele\" oder ein Doppelklick auf einen Akkord, mit "
+                       "\"mit abspeichern\"); \"Rechne\" spielt nichts und leert es."));
+    return false;
+}
+
 void MainWindow::SpeichereLetztesStueckClick() {
     RunCommand([this] {
+        if (!LastPieceHasSound()) {
+            return;
+        }
         const auto [folder, name] = FolderAndName(SaveWavStartName());
         QDir().mkpath(folder);
         const auto path = m_dialogs.AskSaveFileName(folder, name, kWavFilter);
@@ -291,6 +305,9 @@ void MainWindow::SpeichereLetztesStueckClick() {
 
 void MainWindow::SpeichereLetztesStueckMidiClick() {
     RunCommand([this] {
+        if (!LastPieceHasSound()) {
+            return;
+        }
         const auto [folder, name] = FolderAndName(SaveMidiStartName());
         QDir().mkpath(folder);
         const auto path = m_dialogs.AskSaveFileName(folder, name, kMidiFilter);

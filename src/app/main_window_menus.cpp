@@ -201,7 +201,12 @@ void MainWindow::RunExampleEntry(const ExampleEntry& entry) {
     // An example loads a piece and often plays it: while a pass plays, that one stops first.
     m_passes.Run({[this, &entry] {
                       if (!entry.PieceText().isEmpty()) {
-                          SetPieceName(entry.caption); // help items load no piece
+                          // Help items load no piece; an example replaces the table, and
+                          // unsaved edits go only when the user lets them.
+                          if (!MayReplaceTable()) {
+                              return;
+                          }
+                          SetPieceName(entry.caption);
                       }
                       WindowExampleHost host(*this);
                       RunCommand([&] { RunExample(entry, host); });
