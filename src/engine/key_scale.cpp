@@ -67,6 +67,7 @@ void TonartScale::SetTemperament(const QString& values, long double x) {
         return;
     }
     Degrees degrees;
+    std::array<long double, 12> used{}; // the deviation each degree got, 0 for a faulty value
     bool faulty = false;
     for (int i = 0; i < 12; ++i) {
         const long double tempered = x * Power(2, i / 12.0L);
@@ -82,8 +83,29 @@ void TonartScale::SetTemperament(const QString& values, long double x) {
         if (!cents || !IsUsableFrequency(degree)) {
             faulty = true;
             degree = tempered;
+        } else {
+            used[static_cast<std::size_t>(i)] = *cents;
         }
         degrees[static_cast<std::size_t>(i)] = degree;
+    }
+    // The nearest-degree search walks up the scale, so the degrees must rise from a to as and
+    // stay below the next a. Of two neighbours out of order (a deviation of a semitone or more
+    // against the other's), the one farther from its equal-tempered place is the faulty value:
+    // it counts as 0 cents, as an unusable value does, until the scale rises. Each step puts one
+    // deviation to 0, so this ends after at most twelve.
+    for (bool ordered = false; !ordered;) {
+        ordered = true;
+        for (std::size_t i = 0; i < 12 && ordered; ++i) {
+            const std::size_t next = (i + 1) % 12;
+            if (used[next] + 100 > used[i]) {
+                continue;
+            }
+            const std::size_t off = std::fabs(used[next]) >= std::fabs(used[i]) ? next : i;
+            used[off] = 0;
+            degrees[off] = x * Power(2, static_cast<long double>(off) / 12.0L);
+            faulty = true;
+            ordered = false;
+        }
     }
     degrees[12] = 2 * degrees[0];
     if (faulty && m_temperaments != nullptr) {

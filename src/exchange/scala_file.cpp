@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zk {
@@ -425,6 +426,71 @@ bool IsJustScale(const TonartScale& scale) {
     return true;
 }
 
+// The keys c1 .. h1 must play rising pitches below c2: the pass moves a tone to the nearest
+// degree by walking up the scale, so a degree at or below the one before it is never found and
+// tones around it go to the wrong one. Of two keys out of order the one farther from its
+// equal-tempered place is named, with the line and value of the degree it plays.
+template <typename KeyDegree, typename KeyCents>
+void CheckRisingKeys(const ScalaScale& scale, const KeyDegree& keyDegree,
+                     const KeyCents& keyCents) {
+    std::array<long double, 13> above{}; // cents above c1 of c1 .. c2
+    for (std::size_t k = 0; k < above.size(); ++k) {
+        above[k] = keyCents(kMiddleC + static_cast<int>(k)) - keyCents(kMiddleC);
+    }
+    const auto deviation = [&](std::size_t k) {
+        return above[k] - 100.0L * static_cast<long double>(k);
+    };
+    // The pitch line of a degree; none for degree 0, the period for its repetitions.
+    const auto pitchOf = [&](int degree) -> const ScalaPitch* {
+        const int index = degree % 12;
+        if (index != 0) {
+            return &scale.pitches.at(index - 1);
+        }
+        return degree == 0 ? nullptr : &scale.pitches.last();
+    };
+    // A degree as the file writes it: degree 0 is 1/1, the others their ratio or cents.
+    const auto written = [&](int degree) {
+        const ScalaPitch* found = pitchOf(degree);
+        if (found == nullptr) {
+            return QStringLiteral("Stufe 0: 1/1");
+        }
+        const ScalaPitch& pitch = *found;
+        const QString value =
+            pitch.numerator != 0
+                ? QStringLiteral("%1/%2").arg(pitch.numerator).arg(pitch.denominator)
+                : NumberToText(3, pitch.cents) + QStringLiteral(" Cent");
+        return QStringLiteral("Stufe %1: %2").arg(degree).arg(value);
+    };
+    for (std::size_t k = 0; k + 1 < above.size(); ++k) {
+        if (above[k + 1] > above[k]) {
+            continue;
+        }
+        const bool later = std::fabs(deviation(k + 1)) >= std::fabs(deviation(k));
+        const std::size_t culprit = later ? k + 1 : k;
+        const std::size_t other = later ? k : k + 1;
+        const int culpritKey = kMiddleC + static_cast<int>(culprit);
+        const int otherKey = kMiddleC + static_cast<int>(other);
+        const int degree = keyDegree(culpritKey);
+        const ScalaPitch* pitch = pitchOf(degree);
+        const int line = pitch == nullptr ? 0 : pitch->line;
+        QString neighbour;
+        if (other == 12) {
+            neighbour = QStringLiteral("unter dem c der nächsten Oktave");
+        } else {
+            neighbour = (later ? QStringLiteral("über dem Ton %1 davor")
+                               : QStringLiteral("unter dem Ton %1 danach"))
+                            .arg(ToneName(static_cast<int>(other % 12)));
+        }
+        const QString text =
+            QStringLiteral("Der Ton %1 (%2) liegt nicht %3 (%4). Die Töne einer Zeile der "
+                           "Stimmungsliste müssen von c bis h steigen, denn beim Spielen wird "
+                           "jeder Ton zur nächsten Stufe gezogen.")
+                .arg(ToneName(static_cast<int>(culprit % 12)), written(degree), neighbour,
+                     written(keyDegree(otherKey) + (other == 12 ? 12 : 0)));
+        throw ScalaError(line > 0 ? LineMessage(line, text) : text);
+    }
+}
+
 } // namespace
 
 ScalaScale ReadScl(const QString& text) {
@@ -467,7 +533,9 @@ ScalaScale ReadScl(const QString& text) {
                           .arg(count)
                           .arg(countLine)));
         }
-        scale.pitches.append(ReadPitch(field, line));
+        ScalaPitch pitch = ReadPitch(field, line);
+        pitch.line = line;
+        scale.pitches.append(pitch);
     }
     if (descriptionLine == 0) {
         throw ScalaError(QStringLiteral("Die Datei enthält nur Kommentare: Es fehlen die "
@@ -646,13 +714,11 @@ TemperamentValues TemperamentFromScale(const ScalaScale& scale,
                                         "(Stufe 12) sein.")
                              .arg(map.octaveDegree));
     }
-    // Cents of a key above the middle key's degree 0.
-    const auto keyCents = [&](int key) -> long double {
-        const int offset = key - map.middleKey;
-        const int index = FloorMod(offset, 12);
-        const long double octaves = FloorDiv(offset, 12) * kOctaveCents;
+    // The degree a key plays (counted from the middle key's degree 0 of its own repetition).
+    const auto keyDegree = [&](int key) -> int {
+        const int index = FloorMod(key - map.middleKey, 12);
         if (map.size == 0) {
-            return degreeCents(index) + octaves;
+            return index;
         }
         const std::optional<int> degree =
             index < map.entries.size() ? map.entries.at(index) : std::nullopt;
@@ -663,8 +729,14 @@ TemperamentValues TemperamentFromScale(const ScalaScale& scale,
                                  .arg(key)
                                  .arg(ToneName(FloorMod(key, 12))));
         }
-        return degreeCents(*degree) + octaves;
+        return *degree;
     };
+    // Cents of a key above the middle key's degree 0.
+    const auto keyCents = [&](int key) -> long double {
+        const long double octaves = FloorDiv(key - map.middleKey, 12) * kOctaveCents;
+        return degreeCents(keyDegree(key)) + octaves;
+    };
+    CheckRisingKeys(scale, keyDegree, keyCents);
     const long double referenceCents = keyCents(map.referenceKey);
     // f(key) = F × 2^((cents(key) − cents(reference)) / 1200) against 440 × 2^((key − 69) / 12).
     const long double referenceOffset = kOctaveCents * std::log2(map.referenceFrequency / 440.0L);
@@ -782,22 +854,92 @@ QString ImportSclAsRow(const QString& sclText, const std::optional<QString>& kbm
     TemperamentList alone(QStringList{line});
     TonartScale played(&alone);
     played.SetTonart(code, 440);
-    for (int i = 0; i < 12; ++i) {
+    if (alone.lines().size() != 1) {
+        // The written values no longer rise (a difference lost in the rounding).
+        throw ScalaError(QStringLiteral("Die Zeile würde in der Stimmungsliste als fehlerhaft "
+                                        "gelesen: %1")
+                             .arg(line.simplified()));
+    }
+    // The degree (row index) a pitch lies on, in whatever octave.
+    const auto degreeOf = [&](long double pitch) {
+        for (int j = 0; j < 12; ++j) {
+            const long double octaves = std::log2(pitch / played.degree(j));
+            if (std::fabs(octaves - std::round(octaves)) < 1e-12L) {
+                return j;
+            }
+        }
+        return -1;
+    };
+    // A tone pulled to a neighbour's degree: of the two, the one farther from its equal-tempered
+    // place is out of place (a tone a semitone low takes the place of the one below it).
+    std::array<bool, 12> outOfPlace{};
+    std::array<int, 12> pulledTo{}; // by pitch class from c: the pitch class it goes to, or -1
+    pulledTo.fill(-1);
+    for (std::size_t i = 0; i < 12; ++i) {
         const long double tempered = 440.0L * std::exp2(static_cast<long double>(i) / 12);
-        const long double snapped = played.SnapToTonart(tempered, {});
-        if (std::fabs(snapped / played.degree(i) - 1) > 1e-12L) {
-            const int pitchClass = kRowPitchClasses[static_cast<std::size_t>(i)];
-            throw ScalaError(
-                QStringLiteral("Der Ton %1 weicht um %2 Cent vom gleichstufigen Ton ab und würde "
-                               "beim Spielen zu einem Nachbarton gezogen, dessen Stufe ihm näher "
-                               "liegt; eine Zeile der Stimmungsliste verträgt nur Abweichungen, "
-                               "bei denen jeder Ton seiner eigenen Stufe am nächsten bleibt "
-                               "(etwa unter 50 Cent).")
-                    .arg(ToneName(pitchClass),
-                         NumberToText(1, values[static_cast<std::size_t>(i)])));
+        const int j = degreeOf(played.SnapToTonart(tempered, {}));
+        if (j == static_cast<int>(i)) {
+            continue;
+        }
+        std::size_t culprit = i;
+        if (j >= 0) {
+            const auto u = static_cast<std::size_t>(j);
+            pulledTo[static_cast<std::size_t>(kRowPitchClasses[i])] = kRowPitchClasses[u];
+            culprit = std::fabs(values[i]) > std::fabs(values[u]) ? i : u;
+        }
+        outOfPlace[culprit] = true;
+    }
+    QList<std::size_t> named; // row indices, the farthest first
+    for (std::size_t i = 0; i < 12; ++i) {
+        if (outOfPlace[i]) {
+            named.append(i);
         }
     }
-    return line;
+    if (named.isEmpty()) {
+        return line;
+    }
+    std::stable_sort(named.begin(), named.end(), [&](std::size_t a, std::size_t b) {
+        return std::fabs(values[a]) > std::fabs(values[b]);
+    });
+    const auto toneAndCents = [&](std::size_t i) {
+        return QStringLiteral("%1 um %2 Cent")
+            .arg(ToneName(kRowPitchClasses[i]), NumberToText(1, values[i]));
+    };
+    const auto joined = [](const QStringList& parts) {
+        if (parts.size() < 2) {
+            return parts.join(QString());
+        }
+        return parts.mid(0, parts.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" und ") +
+               parts.last();
+    };
+    QString message =
+        QStringLiteral("Der Ton %1 weicht um %2 Cent vom gleichstufigen Ton ab")
+            .arg(ToneName(kRowPitchClasses[named.first()]), NumberToText(1, values[named.first()]));
+    if (named.size() > 1) {
+        QStringList others;
+        for (qsizetype n = 1; n < named.size(); ++n) {
+            others.append(toneAndCents(named.at(n)));
+        }
+        message += QStringLiteral(", ebenso ") + joined(others);
+    }
+    QStringList pulls;
+    for (int pitchClass = 0; pitchClass < 12; ++pitchClass) {
+        const int to = pulledTo[static_cast<std::size_t>(pitchClass)];
+        if (to >= 0) {
+            pulls.append(QStringLiteral("%1 zu %2").arg(ToneName(pitchClass), ToneName(to)));
+        }
+    }
+    if (pulls.size() == 1) {
+        message += QStringLiteral("; beim Spielen würde deshalb ") + pulls.first() +
+                   QStringLiteral(" gezogen");
+    } else if (pulls.size() > 1) {
+        message += QStringLiteral("; beim Spielen würden deshalb Töne zur Stufe eines Nachbarn "
+                                  "gezogen: ") +
+                   joined(pulls);
+    }
+    throw ScalaError(message + QStringLiteral(". Eine Zeile der Stimmungsliste verträgt nur "
+                                              "Abweichungen, bei denen jeder Ton seiner eigenen "
+                                              "Stufe am nächsten bleibt (etwa unter 50 Cent)."));
 }
 
 std::optional<QString> TemperamentRowOf(const TemperamentList& list, const QString& code) {

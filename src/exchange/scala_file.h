@@ -44,6 +44,7 @@ struct ScalaPitch {
     long double cents = 0;
     quint64 numerator = 0; // 0 when written in cents
     quint64 denominator = 0;
+    int line = 0; // the line of the text it was read from; 0 for a pitch not read from a text
     bool operator==(const ScalaPitch&) const = default;
 };
 
@@ -89,9 +90,11 @@ QString ReadScalaFile(const QString& path);
 using TemperamentValues = std::array<long double, 12>;
 
 // The deviations of a 12-note octave scale laid onto the keys by `mapping` (without one: degree
-// 0 on c, a1 = 440 Hz). Throws ScalaError for a scale of another size or period, and for a
-// mapping that leaves a key of the octave unmapped or does not repeat every twelve keys by an
-// octave.
+// 0 on c, a1 = 440 Hz). Throws ScalaError for a scale of another size or period, for a mapping
+// that leaves a key of the octave unmapped or does not repeat every twelve keys by an octave, and
+// for tones that do not rise from c to h below the next c (a row's tones must keep their order:
+// the pass finds a tone's nearest degree by walking up the scale). That refusal names the tone
+// farther from its equal-tempered place, with the line and value of the degree it plays.
 TemperamentValues TemperamentFromScale(const ScalaScale& scale,
                                        const std::optional<KeyboardMapping>& mapping);
 
@@ -115,7 +118,9 @@ QChar TemperamentListSeparator(const TemperamentList& list);
 // A scale text (and a mapping text, optional) as a row line for `list` with `code` and `name`.
 // The row is refused when a tone would not keep its own degree in play (the nearest degree of
 // a tone is searched over the twelve tempered pitches, so a deviation of about 50 cents or more
-// would make the tone sound as its neighbour). Throws ScalaError.
+// would make the tone sound as its neighbour). Of a tone and the neighbour whose degree it would
+// take, the message names the one farther from its equal-tempered place, which is the one out of
+// place, first the farthest. Throws ScalaError.
 QString ImportSclAsRow(const QString& sclText, const std::optional<QString>& kbmText,
                        const QString& code, const QString& name, const TemperamentList& list);
 

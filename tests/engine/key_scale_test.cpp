@@ -1,4 +1,5 @@
 #include "engine/key_scale.h"
+#include "engine/temperaments.h"
 #include "support/errors.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +98,39 @@ TEST(TonartScale, SnappingProperties) {
             onDegree = onDegree || std::frexp(scale.degree(k) / scale.degree(0), &e) == mantissa;
         }
         EXPECT_TRUE(onDegree) << static_cast<double>(p);
+    }
+}
+
+// Whatever a hand-edited temperament row holds, its degrees rise from a to as below the next a,
+// and a tone goes to the degree nearest to it in its octave, as a search over all of them finds.
+TEST(TonartScale, AnyTemperamentRowSnapsToTheNearestDegree) {
+    QRandomGenerator random(23);
+    for (int row = 0; row < 300; ++row) {
+        QString line = QStringLiteral("mz Zufall");
+        for (int i = 0; i < 12; ++i) {
+            // Mostly small deviations, some a semitone and more, which pass a neighbour.
+            const double spread = random.bounded(4) == 0 ? 250 : 40;
+            line +=
+                u' ' + QString::number(static_cast<int>((random.generateDouble() - 0.5) * spread));
+        }
+        TemperamentList list({line});
+        TonartScale scale(&list);
+        scale.SetTonart(QStringLiteral("mz"), 440);
+        for (int k = 0; k < 12; ++k) {
+            ASSERT_LT(scale.degree(k), scale.degree(k + 1)) << line.toStdString() << " " << k;
+        }
+        for (int n = 0; n < 50; ++n) {
+            const long double p = scale.degree(0) * std::exp2(random.generateDouble() * 1.0L);
+            long double nearest = scale.degree(0);
+            for (int k = 1; k <= 12; ++k) {
+                if (std::fabs(p - scale.degree(k)) <= std::fabs(p - nearest)) {
+                    nearest = scale.degree(k);
+                }
+            }
+            const long double snapped = scale.SnapToTonart(p, {});
+            EXPECT_EQ(snapped, nearest) << line.toStdString() << " " << static_cast<double>(p);
+            EXPECT_EQ(scale.SnapToTonart(4 * p, {}), 4 * nearest);
+        }
     }
 }
 

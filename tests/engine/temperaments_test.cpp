@@ -103,6 +103,15 @@ TEST(SetTemperament, FaultyValuesCountAsZeroAndAreNotedOnce) {
         {"mz Zwei 1,5.5 0 0 0 0 0 0 0 0 0 0 0", {}, true},                   // two separators
         {"mz Text 0 x 0 0 0 0 0 0 0 0 0 0", {}, true},                       // not a number
         {"mz Groß 1e9999 100000000 -100000000 0 0 0 0 0 0 0 0 0", {}, true}, // out of range
+        // Degrees out of order: of two neighbours the one farther from its place counts as 0.
+        {"mz Hoch 0 0 0 150 0 0 0 0 0 0 0 0", {}, true},                    // c above des
+        {"mz Rest 10 -5 0 130 20 0 0 0 0 0 0 0", {10, -5, 0, 0, 20}, true}, // the others stay
+        {"mz Tausch 0 0 0 0 100 -100 0 0 0 0 0 0", {}, true}, // des and d swapped: both
+        {"mz Gleich 0 -100 0 0 0 0 0 0 0 0 0 0", {}, true},   // b on a
+        {"mz Oben 0 0 0 0 0 0 0 0 0 0 0 120", {}, true},      // as above the next a
+        {"mz Unten -120 0 0 0 0 0 0 0 0 0 0 0", {}, true},    // a below the as under it
+        // Far from equal temperament, but in order.
+        {"mz Weit 0 60 -30 0 0 0 0 0 0 0 0 99", {0, 60, -30, 0, 0, 0, 0, 0, 0, 0, 0, 99}, false},
     };
     for (const Case& c : cases) {
         LocaleGuard guard(English());

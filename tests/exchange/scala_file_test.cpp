@@ -434,6 +434,10 @@ TEST(SclImport, RefusesWhatCannotBecomeARow) {
     const QString equal = DataFile("equal_12.scl");
     QString shiftedC = equal;
     shiftedC.replace(QStringLiteral(" 100.0\n"), QStringLiteral(" 200.0\n")); // des = d
+    // f 60 cents low, fis 95 cents low and so 5 cents above f's place.
+    QString lowFis = equal;
+    lowFis.replace(QStringLiteral(" 500.0\n"), QStringLiteral(" 440.0\n"))
+        .replace(QStringLiteral(" 600.0\n"), QStringLiteral(" 505.0\n"));
     const struct {
         const char* what;
         QString scl;
@@ -454,8 +458,38 @@ TEST(SclImport, RefusesWhatCannotBecomeARow) {
          "mz",
          "x",
          "nach 1901,955 Cent statt nach einer Oktave"},
-        // A tone a semitone off would be played as its neighbour.
-        {"des on d", shiftedC, {}, "mz", "x", "Der Ton des weicht um 100 Cent"},
+        // A tone a semitone up lies on its neighbour: the two do not rise, and des is the one
+        // away from its place.
+        {"des on d",
+         shiftedC,
+         {},
+         "mz",
+         "x",
+         "Zeile 6: Der Ton des (Stufe 1: 200 Cent) liegt nicht unter dem Ton d danach (Stufe 2: "
+         "200 Cent)"},
+        // The tempered f goes to fis, which is farther from its place than f.
+        {"fis on the place of f",
+         lowFis,
+         {},
+         "mz",
+         "x",
+         "Der Ton fis weicht um -95 Cent vom gleichstufigen Ton ab; beim Spielen würde deshalb f "
+         "zu fis gezogen. Eine"},
+        // The mapping plays degree 2 on des and degree 1 on d: equally far off, the later is named.
+        {"mapping against the order", equal,
+         QStringLiteral("12\n0\n127\n60\n69\n440.0\n12\n0\n2\n1\n3\n4\n5\n6\n7\n8\n9\n10\n11\n"),
+         "mz", "x",
+         "Zeile 6: Der Ton d (Stufe 1: 100 Cent) liegt nicht über dem Ton des davor (Stufe 2: "
+         "200 Cent)"},
+        // h above the octave that ends the scale.
+        {"h above the octave",
+         "x\n12\n100.0\n200.0\n300.0\n400.0\n500.0\n600.0\n700.0\n800.0\n900.0\n1000.0\n"
+         "1250.0\n1200.0\n",
+         {},
+         "mz",
+         "x",
+         "Zeile 13: Der Ton h (Stufe 11: 1250 Cent) liegt nicht unter dem c der nächsten Oktave "
+         "(Stufe 12: 1200 Cent)"},
         // A whole tone lower: every tone a semitone and more off.
         {"reference far off", equal, QStringLiteral("0\n0\n127\n60\n69\n392.0\n0\n"), "mz", "x",
          "weicht um -200 Cent"},
@@ -483,6 +517,92 @@ TEST(SclImport, RefusesWhatCannotBecomeARow) {
         } catch (const ScalaError& error) {
             EXPECT_TRUE(error.message().contains(QString::fromUtf8(c.message)))
                 << error.message().toStdString();
+        }
+    }
+}
+
+// Scales of the public archive whose tones do not rise: the tone named is the one of the pair
+// out of order that lies farther from its equal-tempered place, at the line of its degree.
+TEST(SclImport, RefusesTonesOutOfOrder) {
+    test::LocaleGuard german(test::German());
+    const struct {
+        const char* file;
+        const char* message;
+    } cases[] = {
+        // 24/25 lies 70.7 cents below degree 0.
+        {"mmswap.scl",
+         "Zeile 6: Der Ton des (Stufe 1: 24/25) liegt nicht über dem Ton c davor (Stufe 0: 1/1)"},
+        // Degree 1 is 1/1 again.
+        {"dudon_homayun.scl",
+         "Zeile 6: Der Ton des (Stufe 1: 1/1) liegt nicht über dem Ton c davor (Stufe 0: 1/1)"},
+        // f and fis both at 515 cents: fis is 85 cents below its place, f 15 above.
+        {"kurzweil_slen.scl", "Zeile 11: Der Ton fis (Stufe 6: 515 Cent) liegt nicht über dem "
+                              "Ton f davor (Stufe 5: 515 Cent)"},
+        // 6805/3767 is 1023.8 cents, below b at 1035.7: h 76 cents low, b 36 high.
+        {"temp7-5ebf.scl", "Zeile 16: Der Ton h (Stufe 11: 6805/3767) liegt nicht über dem Ton b "
+                           "davor (Stufe 10: 1035,659 Cent)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString text = DataFile(c.file);
+        ASSERT_FALSE(text.isEmpty());
+        try {
+            ImportSclAsRow(text, std::nullopt, QStringLiteral("mz"), QStringLiteral("x"),
+                           TemperamentList());
+            ADD_FAILURE() << "accepted";
+        } catch (const ScalaError& error) {
+            EXPECT_TRUE(error.message().startsWith(QString::fromUtf8(c.message)))
+                << error.message().toStdString();
+        }
+    }
+}
+
+// Scales of the public archive refused because tones would be played on a neighbour's degree.
+// alves_12: with a1 = 440 Hz (12/7 above c) the deviations are c -33.13, des -97.43, d -29.22,
+// es -66.26, e 1.96, f -62.35, fis -99.39, g -31.17, as -95.48, b -64.30, h 3.91. Played, the
+// tempered c goes to des (2.6 cents above it, against 33.1 to c's own degree), des to d (70.8
+// against 97.4), f to fis, fis to g and g to as; the others keep their own. Of each such pair
+// the tone farther from its place is the one out of place: des, fis and as, not c.
+// arch_ptol: c 86.31, des 49.27, f 84.36, fis 47.32, g 88.27, as 51.23 (the rest within 32).
+// barton: d -48.09, es -94.82, e -131.85, f -81.22, fis -47.41 (the rest within 54).
+// burt13: es -60.24, e -117.49, f -35.08, b -37.04, h -71.70 (the rest within 41).
+TEST(SclImport, NamesTheToneReallyOutOfPlace) {
+    test::LocaleGuard german(test::German());
+    const struct {
+        const char* file;
+        const char* tones; // the farthest first
+        const char* pulls; // by pitch class from c
+    } cases[] = {
+        {"alves_12.scl",
+         "Der Ton fis weicht um -99,4 Cent vom gleichstufigen Ton ab, ebenso des um -97,4 Cent "
+         "und as um -95,5 Cent;",
+         "c zu des, des zu d, f zu fis, fis zu g und g zu as."},
+        {"arch_ptol.scl",
+         "Der Ton g weicht um 88,3 Cent vom gleichstufigen Ton ab, ebenso c um 86,3 Cent und f "
+         "um 84,4 Cent;",
+         "des zu c, fis zu f, g zu fis und as zu g."},
+        {"barton.scl",
+         "Der Ton e weicht um -131,9 Cent vom gleichstufigen Ton ab, ebenso es um -94,8 Cent und "
+         "f um -81,2 Cent;",
+         "d zu es, es zu e, e zu f und f zu fis."},
+        {"burt13.scl",
+         "Der Ton e weicht um -117,5 Cent vom gleichstufigen Ton ab, ebenso h um -71,7 Cent;",
+         "es zu e, e zu f und b zu h."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString text = DataFile(c.file);
+        ASSERT_FALSE(text.isEmpty());
+        try {
+            ImportSclAsRow(text, std::nullopt, QStringLiteral("mz"), QStringLiteral("x"),
+                           TemperamentList());
+            ADD_FAILURE() << "accepted";
+        } catch (const ScalaError& error) {
+            const QString message = error.message();
+            EXPECT_TRUE(message.startsWith(QString::fromUtf8(c.tones))) << message.toStdString();
+            EXPECT_TRUE(message.contains(QStringLiteral("zur Stufe eines Nachbarn gezogen: ") +
+                                         QString::fromUtf8(c.pulls)))
+                << message.toStdString();
         }
     }
 }
