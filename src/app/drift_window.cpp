@@ -102,13 +102,16 @@ void DriftWindow::SaveAsPicture() {
     if (!path || path->isEmpty()) {
         return;
     }
-    if (!cli::WritePngFile(m_view->Picture(), *path)) {
+    // The picture is a PNG file; a name typed without a suffix gets its ".png".
+    const QString file =
+        QFileInfo(*path).suffix().isEmpty() ? *path + QStringLiteral(".png") : *path;
+    if (!cli::WritePngFile(m_view->Picture(), file)) {
         m_dialogs.ShowMessage(
             QStringLiteral("Das Bild kann nicht in die Datei \"%1\" geschrieben werden.")
-                .arg(*path));
+                .arg(file));
         return;
     }
-    m_lastFile = *path;
+    m_lastFile = file;
 }
 
 } // namespace zk

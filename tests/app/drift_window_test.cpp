@@ -115,6 +115,17 @@ TEST_F(DriftWindowTest, SavesThePictureAsShown) {
     EXPECT_EQ(window.SaveAction()->text(), u"Als Bild speichern…"_qs);
 }
 
+TEST_F(DriftWindowTest, ANameWithoutSuffixIsSavedAsPng) {
+    // The file is a PNG picture; a name typed without ".png" gets it, one with a suffix keeps it.
+    dialogs.fileAnswers = {dir.filePath(u"drift"_qs), dir.filePath(u"drift.bild"_qs)};
+    window.SaveAsPicture();
+    EXPECT_FALSE(QImage(dir.filePath(u"drift.png"_qs)).isNull());
+    EXPECT_FALSE(QFile::exists(dir.filePath(u"drift"_qs)));
+    window.SaveAsPicture();
+    EXPECT_TRUE(QFile::exists(dir.filePath(u"drift.bild"_qs)));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
 TEST_F(DriftWindowTest, CancelOrAFileThatCannotBeWrittenLeavesEverythingAlone) {
     const QString path = dir.filePath(u"drift.png"_qs);
     QFile earlier(path);
