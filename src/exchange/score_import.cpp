@@ -77,7 +77,9 @@ OpenedPiece LoadPieceOrScore(const QByteArray& bytes, ScoreKeyColumn keys, Piece
         opened.score = ImportScoreBytes(bytes);
         WriteScoreRows(opened.score->rows, keys, table);
     } else {
-        opened.timbre = LoadPieceText(table, DecodeFileText(bytes));
+        const QString text = DecodeFileText(bytes);
+        CheckPieceFileText(text);
+        opened.timbre = LoadPieceText(table, text);
     }
     return opened;
 }

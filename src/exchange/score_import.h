@@ -42,8 +42,8 @@ struct OpenedPiece {
 };
 
 // A file's bytes into the table: a score is imported and its rows written with `keys`, anything
-// else is loaded as a piece text. Throws ScoreError for a score that cannot be read; the table is
-// then unchanged.
+// else is loaded as a piece text. Throws ScoreError for a score that cannot be read, FileError for
+// bytes that are neither a score nor text (CheckPieceFileText); the table is then unchanged.
 OpenedPiece LoadPieceOrScore(const QByteArray& bytes, ScoreKeyColumn keys, PieceTable& table);
 
 // The value of the field "1/4 pro min" that plays quarters at `quarterTempo` a minute. The field

@@ -31,11 +31,27 @@ void SavePieceFile(const QString& path, const PieceTable& table, const TimbreTex
     WriteTextFile(path, text);
 }
 
+void CheckPieceFileText(const QString& text) {
+    const QStringList lines = SplitLines(text);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        for (const QChar c : lines.at(i)) {
+            const char16_t code = c.unicode();
+            if ((code < 0x20 && code != u'\t' && code != u'\f') || code == 0x7F) {
+                throw FileError(QStringLiteral("Zeile %1: Steuerzeichen (Code %2): Die Datei ist "
+                                               "keine Textdatei und wird nicht als Stück geöffnet.")
+                                    .arg(i + 1)
+                                    .arg(static_cast<int>(code)));
+            }
+        }
+    }
+}
+
 std::optional<TimbreTexts> OpenPieceFile(const QString& path, PieceTable& table) {
     const auto text = ReadTextFile(path);
     if (!text) {
         throw FileError(QStringLiteral("Die Datei \"%1\" konnte nicht gelesen werden.").arg(path));
     }
+    CheckPieceFileText(*text);
     return LoadPieceText(table, *text);
 }
 

@@ -35,6 +35,14 @@ int TrailingBlankLines(const QStringList& lines, int most) {
     return count;
 }
 
+// The key field. A line that begins with "^" is a remark the reader skips, so a key that begins
+// with "^" goes one place to the right, behind a blank the reader trims away again; its field
+// then holds its first four characters. Without this the row would vanish on the next load and
+// every later row would move up.
+QString KeyField(const QString& key) {
+    return FitWidth(key.startsWith(u'^') ? u' ' + key : key, kPieceColumnWidths[0]);
+}
+
 } // namespace
 
 std::optional<TimbreTexts> LoadPieceText(PieceTable& table, const QString& text) {
@@ -73,7 +81,7 @@ std::optional<TimbreTexts> LoadPieceText(PieceTable& table, const QString& text)
 QString TableToText(const PieceTable& table, int firstRow) {
     QString text;
     for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row) {
-        text += FitWidth(table.Cell(0, row), kPieceColumnWidths[0]);
+        text += KeyField(table.Cell(0, row));
         text += FitWidth(table.Cell(1, row), kPieceColumnWidths[1]);
         text += FitWidth(table.Cell(2, row), kPieceColumnWidths[2]);
         text += PadRight(table.Cell(3, row) + u' ', kPieceColumnWidths[3]);

@@ -32,8 +32,9 @@ QString TimbreLine(const TimbreTexts& texts);
 std::optional<TimbreTexts> LoadPieceText(PieceTable& table, const QString& text);
 
 // The piece text of the rows from `firstRow` to the last; row 0 is the header line. Cells are cut
-// to their field widths, except column 3 (padded, never cut) and column 4 (unchanged). Every line
-// ends with CR LF.
+// to their field widths, except column 3 (padded, never cut) and column 4 (unchanged). A key that
+// begins with "^" is written behind one blank (and so cut to 4 characters), for a line that
+// begins with "^" would be skipped. Every line ends with CR LF.
 QString TableToText(const PieceTable& table, int firstRow);
 
 // Takes an edited table text back: loaded only when it still begins with "TA", otherwise ignored.

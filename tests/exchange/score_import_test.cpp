@@ -3,6 +3,8 @@
 // temperament and in its key signatures.
 #include "exchange/score_rows.h"
 
+#include "app/cli/cli.h"
+#include "common/qt_printers.h"
 #include "exchange/score_file.h"
 #include "exchange/score_import.h"
 #include "piece/compute_pass.h"
@@ -17,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 namespace zk {
 namespace {
@@ -220,6 +223,49 @@ TEST(SuiteComputed, InTheSignaturesKeysEveryToneStaysBesideItsTemperedPitch) {
             }
         }
     }
+}
+
+// ---------------------------------------------------------------- files that are no piece
+
+TEST(LoadPieceOrScore, BinaryBytesAreNoPieceButACompressedScoreIsAScore) {
+    std::mt19937 random(3000);
+    QByteArray bytes = "x";
+    for (int i = 0; i < 3000; ++i) {
+        bytes += static_cast<char>(random() % 256);
+    }
+    ASSERT_FALSE(IsScoreFileBytes(bytes));
+    ASSERT_TRUE(bytes.contains('\0'));
+
+    PieceTable table;
+    table.SetCell(0, 1, QStringLiteral("c"));
+    table.SetCell(2, 1, QStringLiteral("ceg"));
+    const int rows = table.RowCount();
+    try {
+        LoadPieceOrScore(bytes, ScoreKeyColumn::Signature, table);
+        ADD_FAILURE() << "random bytes loaded as a piece";
+    } catch (const Error& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("Steuerzeichen")))
+            << error.message().toStdString();
+        EXPECT_TRUE(error.message().contains(QStringLiteral("keine Textdatei")));
+    }
+    EXPECT_EQ(table.Cell(0, 1), QStringLiteral("c"));
+    EXPECT_EQ(table.Cell(2, 1), QStringLiteral("ceg"));
+    EXPECT_EQ(table.RowCount(), rows);
+
+    // The command line says so and fails.
+    cli::Io io;
+    io.readStdin = [bytes] { return bytes; };
+    EXPECT_EQ(cli::Run({QStringLiteral("compute"), QStringLiteral("-")}, io), cli::kExitUserError);
+    EXPECT_TRUE(io.err.contains(QStringLiteral("keine Textdatei"))) << io.err.toStdString();
+    EXPECT_TRUE(io.out.isEmpty()) << io.out.toStdString();
+
+    // A .mxl archive is binary too, and a score.
+    const QByteArray archive =
+        ReadScoreFileBytes(kData + QStringLiteral("/chorales/zwei-systeme.mxl"));
+    ASSERT_TRUE(archive.contains('\0'));
+    const OpenedPiece opened = LoadPieceOrScore(archive, ScoreKeyColumn::Signature, table);
+    ASSERT_TRUE(opened.score.has_value());
+    EXPECT_FALSE(opened.score->rows.empty());
 }
 
 } // namespace

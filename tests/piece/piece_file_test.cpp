@@ -1,4 +1,5 @@
 #include "common/piece_rows.h"
+#include "common/qt_printers.h"
 #include "piece/piece_file.h"
 #include "piece/piece_table.h"
 #include "support/errors.h"
@@ -8,6 +9,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace zk {
 namespace {
@@ -117,6 +120,90 @@ TEST(PieceFile, OpeningAndSavingAgainLeavesTheFileAsItWas) {
             EXPECT_EQ(files[0], start.toLatin1()); // already in the saved form: unchanged
         }
     }
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+TEST(PieceFile, ARowWhoseKeyBeginsWithACaretSurvivesSaveAndOpen) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("stueck.txt"));
+    WriteBytes(path, "Klangfarbe 75 50 30 15 10 5\r\n"
+                     "c    8    ceg\r\n"
+                     " ^   8    fac1\r\n"
+                     "g    8    ghd1\r\n");
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        PieceTable table;
+        const auto timbre = OpenPieceFile(path, table);
+        ASSERT_TRUE(timbre.has_value());
+        EXPECT_EQ(table.Cell(2, 1), QStringLiteral("ceg")) << cycle;
+        EXPECT_EQ(table.Cell(0, 2), QStringLiteral("^")) << cycle;
+        EXPECT_EQ(table.Cell(2, 2), QStringLiteral("fac1")) << cycle;
+        EXPECT_EQ(table.Cell(2, 3), QStringLiteral("ghd1")) << cycle;
+        SavePieceFile(path, table, *timbre);
+    }
+}
+
+// The bytes of a file that is no text: random bytes with NULs among them.
+QByteArray RandomBytes(int count) {
+    std::mt19937 random(7);
+    QByteArray bytes;
+    for (int i = 0; i < count; ++i) {
+        bytes += static_cast<char>(random() % 256);
+    }
+    return bytes;
+}
+
+TEST(PieceFile, ABinaryFileIsRefusedAndTheTableStays) {
+    QTemporaryDir dir;
+    PieceTable table;
+    table.SetCell(2, 1, QStringLiteral("ceg"));
+    const int rows = table.RowCount();
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        int line; // where the first control character stands, 0 when not known
+    } cases[] = {
+        {"3000 random bytes", "x" + RandomBytes(3000), 0},
+        {"a NUL in line 3", QByteArray("c    8    ceg\r\nf    8    fac1\nc  8 ce") + '\0' + "g\r\n",
+         3},
+        {"an escape in line 2", "c    8    ceg\r\n\x1B[0m\r\n", 2},
+        {"a DEL after a form feed", "c    8    ceg\r\n\f\r\n\x7F\r\n", 3},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QStringLiteral("binaer.txt"));
+        WriteBytes(path, c.bytes);
+        try {
+            OpenPieceFile(path, table);
+            ADD_FAILURE() << c.what << ": opened";
+        } catch (const FileError& error) {
+            EXPECT_TRUE(error.message().contains(QStringLiteral("Steuerzeichen")))
+                << c.what << ": " << error.message().toStdString();
+            EXPECT_TRUE(error.message().contains(QStringLiteral("keine Textdatei"))) << c.what;
+            if (c.line > 0) {
+                EXPECT_TRUE(error.message().startsWith(QStringLiteral("Zeile %1:").arg(c.line)))
+                    << c.what << ": " << error.message().toStdString();
+            }
+        }
+        EXPECT_EQ(table.Cell(2, 1), QStringLiteral("ceg")) << c.what;
+        EXPECT_EQ(table.RowCount(), rows) << c.what;
+    }
+    ASSERT_TRUE(cases[0].bytes.contains('\0'));
+
+    // Tabs, form feeds and every kind of line break are text.
+    const QString path = dir.filePath(QStringLiteral("stueck.txt"));
+    WriteBytes(path, "Klangfarbe 75 50 30 15 10 5\r\n"
+                     "c\t   8    ceg\r"
+                     "\f\n"
+                     "g    8    ghd1\f\n");
+    ASSERT_NO_THROW(OpenPieceFile(path, table));
+    EXPECT_EQ(table.Cell(0, 1), QStringLiteral("c"));
+    EXPECT_EQ(table.Cell(2, 1), QStringLiteral("ceg"));
+    EXPECT_EQ(table.Cell(0, 2), QString()); // the form feed alone is trimmed away
+    EXPECT_EQ(table.Cell(2, 3), QStringLiteral("ghd1"));
 }
 
 TEST(PieceFile, FailuresLeaveTableAndFileAsTheyWere) {

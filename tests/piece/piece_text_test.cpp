@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace zk {
 namespace {
 
@@ -220,6 +222,80 @@ TEST(PieceText, TableTextReloadsToTheSameText) {
             EXPECT_EQ(Trim(once.Cell(2, r)), Trim(table->Cell(2, r).left(16))) << what << r;
         }
     }
+}
+
+// A line that begins with "^" is a remark the reader skips; a key that begins with "^" must not
+// make its row one.
+TEST(TableToText, AKeyBeginningWithACaretKeepsItsRow) {
+    PieceTable table;
+    LoadPieceText(table, QStringLiteral(" ^   8    fac1\r\n"
+                                        "c    8    ceg\r\n"));
+    ASSERT_EQ(Row(table, 1), (QStringList{"^", "8", "fac1", "", ""}));
+    table.SetRowCount(6);
+    table.SetCell(0, 3, QStringLiteral("^g"));
+    table.SetCell(2, 3, QStringLiteral("ghd1"));
+    table.SetCell(0, 4, QStringLiteral("^abcd")); // five characters: the blank takes the fifth
+    table.SetCell(2, 4, QStringLiteral("ace"));
+    const QString text = TableToText(table, 0);
+    for (const QString& line : text.split(QStringLiteral("\r\n"))) {
+        EXPECT_FALSE(line.startsWith(u'^')) << line.toStdString();
+    }
+    PieceTable reloaded;
+    LoadPieceText(reloaded, text);
+    EXPECT_EQ(Row(reloaded, 1), (QStringList{"^", "8", "fac1", "", ""}));
+    EXPECT_EQ(Row(reloaded, 2), (QStringList{"c", "8", "ceg", "", ""}));
+    EXPECT_EQ(Row(reloaded, 3), (QStringList{"^g", "", "ghd1", "", ""}));
+    EXPECT_EQ(Row(reloaded, 4), (QStringList{"^abc", "", "ace", "", ""}));
+}
+
+// Random tables, written as text and loaded again, give back every cell. The cells hold what
+// their fields can: a key of up to 5 characters (4 when it begins with "^", which a line may not
+// begin with), a duration of 5, a chord of 16, a column-3 text of 24 (the writer adds a blank),
+// a column-4 text of 125; no blanks at either end, which the reader trims.
+TEST(PieceText, RandomTablesComeBackCellForCell) {
+    std::mt19937 random(23);
+    const auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    // The characters of keys, durations, chords and comments, and the caret; no "K", so that no
+    // cell can spell the word of a timbre line.
+    const QString alphabet = QStringLiteral("^abcdefghCDEFGH0123456789#*+-'/:.,()~@|äöüßÜ ^^");
+    const auto cell = [&](int most) {
+        const int length = below(most + 1);
+        QString text;
+        for (int i = 0; i < length; ++i) {
+            text += alphabet.at(below(static_cast<int>(alphabet.size())));
+        }
+        return Trim(text);
+    };
+    const int most[PieceTable::kColumnCount] = {5, 5, 16, 24, 125};
+    int caretKeys = 0;
+    for (int round = 0; round < 200; ++round) {
+        PieceTable table;
+        const int rows = 1 + below(30);
+        table.SetRowCount(rows + 1);
+        for (int r = 1; r <= rows; ++r) {
+            for (int column = 0; column < PieceTable::kColumnCount; ++column) {
+                QString text = below(3) == 0 ? QString() : cell(most[column]);
+                if (column == 0 && below(4) == 0) {
+                    text = Trim(u'^' + cell(3));
+                }
+                if (column == 0 && text.startsWith(u'^')) {
+                    text = Trim(text.left(4));
+                    ++caretKeys;
+                }
+                table.SetCell(column, r, text);
+            }
+        }
+        for (const int firstRow : {0, 1}) {
+            PieceTable reloaded;
+            LoadPieceText(reloaded, TableToText(table, firstRow));
+            const int last = std::max(table.RowCount(), reloaded.RowCount());
+            for (int r = 1; r < last; ++r) {
+                ASSERT_EQ(Row(reloaded, r), Row(table, r))
+                    << "round " << round << ", first row " << firstRow << ", row " << r;
+            }
+        }
+    }
+    EXPECT_GT(caretKeys, 100); // the case the layout has to take care of came up often
 }
 
 // Long piece texts load quickly: many rows, many empty lines, one long line, a timbre line of
