@@ -10,6 +10,8 @@
 #include <climits>
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <vector>
 
 namespace zk {
 
@@ -21,11 +23,24 @@ constexpr long double kDegree = 0.017453292519943295769L; // π/180
 // exponentiation keeps huge exponents from hanging the program.
 constexpr unsigned long long kMaxSequentialFactors = 65536;
 
+// Longest part of the expression an error message quotes; a longer one is cut there and followed by
+// "…", so that a pasted page of digits does not fill the message box.
+constexpr qsizetype kQuotedLength = 40;
+
 QString ErrorMessage(const QString& text) {
-    return QStringLiteral("Fehler:") + QStringLiteral("Fehler in ") + text;
+    QString quoted = text;
+    if (quoted.size() > kQuotedLength) {
+        qsizetype cut = kQuotedLength;
+        // Do not split a character outside the basic plane.
+        if (quoted.at(cut - 1).isHighSurrogate()) {
+            --cut;
+        }
+        quoted = quoted.left(cut) + QChar(0x2026);
+    }
+    return QStringLiteral("Fehler:") + QStringLiteral("Fehler in ") + quoted;
 }
 
-// Thrown inside one level; the level's own catch turns it into the message naming its text.
+// Thrown wherever the evaluation fails; Whole() turns it into the message naming the expression.
 struct LevelFailure {};
 
 [[noreturn]] void Fail() {
@@ -42,17 +57,6 @@ long double Checked(long double value) {
 // The operators in the order they are tried: the loosest-binding first. ":" divides only where
 // a text holds no "/".
 constexpr std::array<char16_t, 7> kOperators = {u'+', u'-', u'*', 0x00B7, u'/', u':', u'^'};
-
-// Where a text would split at each operator: the rightmost occurrence outside parentheses, never
-// the first character (-1 when there is none), and whether the parentheses balance over the
-// whole text. One scan from the last character back to the first serves every operator; a ")"
-// adds one to the depth of the characters left of it, a "(" takes one away. The scan ends at the
-// first "+" it meets: the text splits there whatever else it holds, so the other positions and
-// the balance are not needed (and not known) then.
-struct SplitPoints {
-    std::array<int, kOperators.size()> at;
-    bool balanced = true;
-};
 
 // The place of `c` in kOperators, or -1.
 int OperatorIndex(char16_t c) {
@@ -76,32 +80,84 @@ int OperatorIndex(char16_t c) {
     }
 }
 
-SplitPoints FindSplitPoints(const QString& s) {
-    SplitPoints points;
-    points.at.fill(-1);
-    int depth = 0;
-    const QChar* const text = s.constData();
-    for (qsizetype i = s.size() - 1; i >= 0; --i) {
-        const char16_t c = text[i].unicode();
-        if (c == u')') {
-            ++depth;
-        } else if (c == u'(') {
-            --depth;
-        } else if (depth == 0 && i >= 1) {
-            const int k = OperatorIndex(c);
-            if (k >= 0 && points.at[static_cast<std::size_t>(k)] < 0) {
-                points.at[static_cast<std::size_t>(k)] = static_cast<int>(i);
-                if (k == 0) {
-                    return points;
+constexpr std::size_t kDivide = 4;
+constexpr std::size_t kRatio = 5;
+
+// Where a text splits. A text splits at its loosest-binding operator outside parentheses, at the
+// rightmost occurrence of it and never at its first character; its left side splits again by the
+// same rule, and so on down to the first operand of the chain ("8-3+2" is (8-3)+2). The split point
+// lies outside parentheses, so every character of the left side has the same depth in it as in the
+// whole text, and the left side's parentheses balance exactly when the whole text's do. One scan of
+// the text, from the last character back to the first, therefore serves the whole chain: it lists
+// each operator's places outside parentheses, rightmost first. A ")" adds one to the depth of the
+// characters left of it, a "(" takes one away.
+class SplitPlaces {
+public:
+    explicit SplitPlaces(QStringView s) {
+        int depth = 0;
+        for (qsizetype i = s.size() - 1; i >= 0; --i) {
+            const char16_t c = s[i].unicode();
+            if (c == u')') {
+                ++depth;
+            } else if (c == u'(') {
+                --depth;
+            } else if (depth == 0 && i >= 1) {
+                const int k = OperatorIndex(c);
+                if (k >= 0) {
+                    m_places[static_cast<std::size_t>(k)].push_back(i);
                 }
             }
         }
+        m_balanced = depth == 0;
     }
-    points.balanced = depth == 0;
-    return points;
-}
 
-long double ApplyFunction(const QString& name, long double a) {
+    // The split of the text's first `end` characters (a left side of an earlier split, or the whole
+    // text): the operator's place in kOperators and the split point, or nothing when that part is a
+    // single operand. ":" divides only where the part holds no "/"; the split is reported as "/"
+    // then.
+    struct Split {
+        std::size_t op;
+        qsizetype at;
+    };
+    std::optional<Split> Next(qsizetype end) {
+        for (std::size_t k = 0; k < kOperators.size(); ++k) {
+            if (k == kRatio) {
+                continue; // tried together with "/"
+            }
+            std::optional<qsizetype> at = Rightmost(k, end);
+            if (!at && k == kDivide) {
+                at = Rightmost(kRatio, end);
+            }
+            if (at) {
+                return Split{k, *at};
+            }
+            // Unbalanced parentheses are an error as soon as an operator is missing.
+            if (!m_balanced) {
+                Fail();
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::optional<qsizetype> Rightmost(std::size_t k, qsizetype end) {
+        const std::vector<qsizetype>& places = m_places[k];
+        std::size_t& next = m_next[k];
+        while (next < places.size() && places[next] >= end) {
+            ++next;
+        }
+        if (next == places.size()) {
+            return std::nullopt;
+        }
+        return places[next];
+    }
+
+    std::array<std::vector<qsizetype>, kOperators.size()> m_places;
+    std::array<std::size_t, kOperators.size()> m_next{};
+    bool m_balanced = true;
+};
+
+long double ApplyFunction(QStringView name, long double a) {
     if (name == u"lg" || name == u"ln" || name == u"lb") {
         if (a <= 0) {
             Fail();
@@ -181,11 +237,11 @@ long double ApplyFunction(const QString& name, long double a) {
     Fail();
 }
 
-bool IsTwoLetterFunction(const QString& s) {
+bool IsTwoLetterFunction(QStringView s) {
     return s.startsWith(u"lg") || s.startsWith(u"ln") || s.startsWith(u"lb");
 }
 
-bool IsThreeLetterFunction(const QString& s) {
+bool IsThreeLetterFunction(QStringView s) {
     static const char16_t* const kNames[] = {u"sin", u"cos", u"tan", u"si_", u"co_", u"ta_",
                                              u"atn", u"asn", u"acs", u"at_", u"as_", u"ac_",
                                              u"abs", u"exp", u"wur", u"int", u"rou"};
@@ -201,88 +257,108 @@ class Evaluator {
 public:
     explicit Evaluator(long double x) : m_x(x) {}
 
-    long double Value(const QString& rawText, int depth) {
+    // The value of a whole expression; every failure inside it becomes the one message that names
+    // the expression.
+    long double Whole(const QString& rawText) {
         QString s = RemoveBlanks(rawText);
-        if (s.isEmpty()) {
-            return 0;
-        }
         if (s.startsWith(u'-')) {
             s.prepend(u'0');
         }
         try {
-            if (depth > kMaxExpressionDepth || s.size() > kMaxExpressionLength) {
+            if (s.size() > kMaxExpressionLength) {
                 Fail();
             }
-            return Checked(Compute(s, depth));
+            return Value(s, 0);
         } catch (const LevelFailure&) {
             throw MathError(ErrorMessage(s));
         } catch (const Error&) {
-            // An error of the level below: this level names its own, larger text instead.
             throw MathError(ErrorMessage(s));
         }
     }
 
 private:
-    long double Compute(const QString& s, int depth) {
-        const SplitPoints points = FindSplitPoints(s);
-        for (std::size_t k = 0; k < kOperators.size(); ++k) {
-            const char16_t op = kOperators[k];
-            if (op == u':') {
-                continue; // tried together with "/"
-            }
-            int p = points.at[k];
-            if (p < 0 && op == u'/') {
-                p = points.at[k + 1];
-            }
-            if (p < 0) {
-                // Unbalanced parentheses are an error as soon as an operator is missing.
-                if (!points.balanced) {
-                    Fail();
-                }
-                continue;
-            }
-            const long double left = Value(s.left(p), depth + 1);
-            const long double right = Value(s.mid(p + 1), depth + 1);
-            switch (op) {
-            case u'+':
-                return Checked(left + right);
-            case u'-':
-                return Checked(left - right);
-            case u'*':
-            case 0x00B7:
-                return Checked(left * right);
-            case u'/':
-                if (right == 0) {
-                    Fail();
-                }
-                return Checked(left / right);
-            default:
-                return RaisedTo(left, right);
-            }
+    // The value of a (sub-)text at the given nesting depth. A chain of operators "a+b-c+d" is one
+    // level: its operands are found by one scan and combined from left to right, each right operand
+    // one level deeper. Parentheses and function arguments are the other levels, so the recursion,
+    // and the stack, stay within kMaxExpressionDepth levels whatever the length.
+    long double Value(QStringView text, int depth) {
+        if (text.isEmpty()) {
+            return 0; // a missing operand counts as zero
         }
+        if (depth > kMaxExpressionDepth) {
+            Fail();
+        }
+        QString withZero;
+        if (text.startsWith(u'-')) {
+            withZero.reserve(text.size() + 1);
+            withZero.append(u'0');
+            withZero.append(text);
+            text = withZero;
+        }
+        struct Step {
+            std::size_t op;
+            QStringView right;
+        };
+        std::vector<Step> steps;
+        SplitPlaces places(text);
+        qsizetype end = text.size();
+        while (const auto split = places.Next(end)) {
+            steps.push_back({split->op, text.sliced(split->at + 1, end - split->at - 1)});
+            end = split->at;
+        }
+        long double value = Checked(Operand(text.first(end), depth));
+        for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+            const long double right = Value(step->right, depth + 1);
+            value = Combine(kOperators[step->op], value, right);
+        }
+        return value;
+    }
+
+    long double Combine(char16_t op, long double left, long double right) {
+        switch (op) {
+        case u'+':
+            return Checked(left + right);
+        case u'-':
+            return Checked(left - right);
+        case u'*':
+        case 0x00B7:
+            return Checked(left * right);
+        case u'/':
+            if (right == 0) {
+                Fail();
+            }
+            return Checked(left / right);
+        default:
+            return RaisedTo(left, right);
+        }
+    }
+
+    // A text without an operator outside parentheses: a function, parentheses, "Pi", "x" or a
+    // number.
+    long double Operand(QStringView s, int depth) {
         if (IsTwoLetterFunction(s)) {
-            return ApplyFunction(s.left(2), Value(s.mid(2), depth + 1));
+            return ApplyFunction(s.first(2), Value(s.sliced(2), depth + 1));
         }
         if (IsThreeLetterFunction(s)) {
-            return ApplyFunction(s.left(3), Value(s.mid(3), depth + 1));
+            return ApplyFunction(s.first(3), Value(s.sliced(3), depth + 1));
         }
         if (s.startsWith(u'(')) {
-            QString t = s;
+            QStringView t = s;
             while (t.size() >= 2 && !t.endsWith(u')')) {
                 t.chop(1);
             }
             if (t.size() < 2) {
                 Fail();
             }
-            return Value(t.mid(1, t.size() - 2), depth + 1);
+            return Value(t.sliced(1, t.size() - 2), depth + 1);
         }
-        if (s == u"Pi") {
+        if (s == QStringView(u"Pi")) {
             return kPi;
         }
-        if (s == u"x") {
+        if (s == QStringView(u"x")) {
             return m_x;
         }
-        const auto number = LocaleTextToNumber(s);
+        const auto number = LocaleTextToNumber(s.toString());
         if (!number) {
             Fail();
         }
@@ -363,7 +439,7 @@ private:
 } // namespace
 
 long double EvaluateWithX(const QString& text, long double x) {
-    return Evaluator(x).Value(text, 0);
+    return Evaluator(x).Whole(text);
 }
 
 long double Evaluate(const QString& text) {

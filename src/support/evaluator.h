@@ -3,15 +3,17 @@
 #include <QString>
 
 // The expression evaluator: numeric fields accept small arithmetic expressions ("3/4",
-// "440*3/2", "2^(7/12)", "si_30"). It is a recursive splitter: each level splits the text at the
+// "440*3/2", "2^(7/12)", "si_30"). It is a recursive splitter: a text splits at the
 // loosest-binding operator outside parentheses (the rightmost one, so chains read left to
-// right) and evaluates both sides; texts without an operator are functions, parentheses, "Pi",
-// "x" or numbers in the locale's notation.
+// right) and both sides are evaluated; texts without an operator are functions, parentheses,
+// "Pi", "x" or numbers in the locale's notation.
 
 namespace zk {
 
-// Longest text (after blank removal) and deepest recursion the evaluator accepts; beyond them it
-// reports a MathError instead of exhausting time or the stack.
+// Longest text (after blank removal) and deepest nesting the evaluator accepts; beyond them it
+// reports a MathError instead of exhausting time or the stack. Parentheses, function arguments
+// and the right-hand operand of an operator each nest one level deeper; the operands of a chain
+// of operators ("1+1+1…", "2^3^2") do not add up, so a flat chain of any allowed length is fine.
 inline constexpr int kMaxExpressionLength = 4000;
 inline constexpr int kMaxExpressionDepth = 400;
 
@@ -23,7 +25,8 @@ inline constexpr int kMaxExpressionDepth = 400;
 inline constexpr long long kMaxPowerFactors = 8 * 65536;
 
 // Value of `text` with the variable "x" bound to `x`. Throws MathError "Fehler:Fehler in <text>"
-// naming the whole expression (blanks removed, "0" put before a leading minus).
+// naming the whole expression (blanks removed, "0" put before a leading minus); an expression of
+// more than 40 characters is named by its first 40 and "…".
 long double EvaluateWithX(const QString& text, long double x);
 
 // EvaluateWithX(text, 0).

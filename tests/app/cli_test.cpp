@@ -45,6 +45,11 @@ TEST(Cli, ErrorsAndUsage) {
     EXPECT_EQ(bad.status, kExitUserError);
     EXPECT_EQ(bad.err, QStringLiteral("Fehler:Fehler in 1+(2*\n"));
     EXPECT_TRUE(bad.out.isEmpty());
+    // A long expression is quoted by its first 40 characters only.
+    const Result huge = RunCli({"eval", QStringLiteral("1+").repeated(50000)});
+    EXPECT_EQ(huge.status, kExitUserError);
+    EXPECT_EQ(huge.err, QStringLiteral("Fehler:Fehler in ") + QStringLiteral("1+").repeated(20) +
+                            QChar(0x2026) + u'\n');
 
     EXPECT_EQ(RunCli({"eval"}).status, kExitUsage);
     EXPECT_EQ(RunCli({"eval", "1", "2"}).status, kExitUsage);

@@ -245,7 +245,8 @@ TEST(Evaluate, PowersShareABudgetOfMultiplicationsPerExpression) {
         Evaluate(beyond);
         ADD_FAILURE() << "no error for " << beyond.size() << " characters";
     } catch (const MathError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("Fehler:Fehler in ") + beyond);
+        EXPECT_EQ(error.message(),
+                  QStringLiteral("Fehler:Fehler in ") + beyond.left(40) + QChar(0x2026));
     }
     EXPECT_EQ(EvaluateOrZero(beyond), 0.0L);
     // Every expression has its own budget.
@@ -280,7 +281,11 @@ TEST(Evaluate, TheLengthLimitBoundsTheWorkOfEveryExpression) {
         {"a chain of functions", QString(depth, u'a').replace(u"a"_qs, u"abs"_qs) + u'2'},
         {"a chain of powers after a long number",
          longNumber + QString(depth, u'^').replace(u"^"_qs, u"^1"_qs)},
-        {"a sum too deep to split", QStringLiteral("1+").repeated(1999) + u'1'},
+        {"a sum of 2 000 terms", QStringLiteral("1+").repeated(1999) + u'1'},
+        {"a product of 2 000 factors", QStringLiteral("1*").repeated(1999) + u'1'},
+        {"a chain of powers", QStringLiteral("1^").repeated(1999) + u'1'},
+        {"chains inside deep parentheses",
+         QString(depth, u'(') + QStringLiteral("1*").repeated(700) + u'1' + QString(depth, u')')},
     };
     for (const auto& [what, text] : cases) {
         ASSERT_LE(text.size(), kMaxExpressionLength) << what;
@@ -303,6 +308,88 @@ TEST(Evaluate, HugeExponentsDoNotHang) {
     EXPECT_EQ(Evaluate(QStringLiteral("1^1000000000000")), 1.0L);
     EXPECT_EQ(Evaluate(QStringLiteral("(-1)^1000000000001")), -1.0L);
     EXPECT_EQ(Evaluate(QStringLiteral("0.5^100000000")), 0.0L); // underflow passes silently
+}
+
+// A chain of one operator is split again and again at its rightmost operator, but it is not
+// nesting: chains of any length within the length limit evaluate, left to right.
+TEST(Evaluate, FlatChainsOfAnyAllowedLengthEvaluate) {
+    test::LocaleGuard english(test::English());
+    const QString ones402 = QStringLiteral("1+").repeated(401) + u'1';
+    ASSERT_EQ(ones402.size(), 803);
+    EXPECT_EQ(Evaluate(ones402), 402.0L);
+    EXPECT_EQ(Evaluate(QStringLiteral("1+").repeated(1999) + u'1'), 2000.0L);
+    // 4000 - 1998 * 1, exactly 4000 characters.
+    const QString differences = QStringLiteral("4000") + QStringLiteral("-1").repeated(1998);
+    ASSERT_EQ(differences.size(), kMaxExpressionLength);
+    EXPECT_EQ(Evaluate(differences), 2002.0L);
+    // Products and quotients of powers of two are exact.
+    EXPECT_EQ(Evaluate(u'2' + QStringLiteral("*2").repeated(999)), std::ldexp(1.0L, 1000));
+    EXPECT_EQ(Evaluate(u'2' + QStringLiteral(u"\u00b72").repeated(999)), std::ldexp(1.0L, 1000));
+    EXPECT_EQ(Evaluate(u'1' + QStringLiteral("/2").repeated(1000)), std::ldexp(1.0L, -1000));
+    EXPECT_EQ(Evaluate(u'1' + QStringLiteral(":2").repeated(1000)), std::ldexp(1.0L, -1000));
+    // "/" splits before ":": 1/2:2:...:2 is 1 / (2:2:...:2) = 1 / 2^-998 = 2^998.
+    EXPECT_EQ(Evaluate(QStringLiteral("1/2") + QStringLiteral(":2").repeated(999)),
+              std::ldexp(1.0L, 998));
+    // (((1.5^1)^1)...)^1 and ((2^2)^2)^2.
+    EXPECT_EQ(Evaluate(QStringLiteral("1.5") + QStringLiteral("^1").repeated(1998)), 1.5L);
+    EXPECT_EQ(Evaluate(QStringLiteral("2^2^2^2")), 256.0L);
+    // Every minus after the first is a binary minus with an empty (zero) left side:
+    // 0 - 0 - ... - 0 - 5.
+    EXPECT_EQ(Evaluate(QString(3000, u'-') + u'5'), -5.0L);
+    // A sum of differences 1 + (1-1) + (1-1) + ...
+    EXPECT_EQ(Evaluate(u'1' + QStringLiteral("+1-1").repeated(999)), 1.0L);
+    // A long chain inside parentheses that are deep but within the limit.
+    const QString inner = QStringLiteral("1+").repeated(1000) + u'1';
+    EXPECT_EQ(Evaluate(QString(300, u'(') + inner + QString(300, u')')), 1001.0L);
+    EXPECT_EQ(Evaluate(QStringLiteral("(1+").repeated(100) + inner + QString(100, u')')), 1101.0L);
+    // A flat chain that fails anywhere still names the whole expression.
+    EXPECT_THROW(Evaluate(QStringLiteral("1+").repeated(1000) + QStringLiteral("1/0")), MathError);
+    EXPECT_THROW(Evaluate(QStringLiteral("1/0+") + QStringLiteral("1+").repeated(1000) + u'1'),
+                 MathError);
+
+    // Real nesting is still bounded: parentheses and function arguments beyond the depth limit
+    // are refused, within the length limit, at the limit they evaluate.
+    const int limit = kMaxExpressionDepth;
+    EXPECT_EQ(Evaluate(QString(limit, u'(') + u'7' + QString(limit, u')')), 7.0L);
+    EXPECT_THROW(Evaluate(QString(limit + 1, u'(') + u'7' + QString(limit + 1, u')')), MathError);
+    // 398 functions, the parentheses and the right side of the minus: 400 levels.
+    EXPECT_EQ(Evaluate(QStringLiteral("abs").repeated(limit - 2) + QStringLiteral("(0-7)")), 7.0L);
+    EXPECT_THROW(Evaluate(QStringLiteral("abs").repeated(limit - 1) + QStringLiteral("(0-7)")),
+                 MathError);
+    EXPECT_THROW(Evaluate(QStringLiteral("abs").repeated(limit + 1) + u'7'), MathError);
+    const int deepest = (kMaxExpressionLength - 1) / 2;
+    EXPECT_THROW(Evaluate(QString(deepest, u'(') + u'1' + QString(deepest, u')')), MathError);
+    EXPECT_THROW(Evaluate(QStringLiteral("(1+").repeated(900) + u'1' + QString(900, u')')),
+                 MathError);
+}
+
+// Messages quote the expression, but a long one only by its first 40 characters and "…".
+TEST(Evaluate, ErrorMessagesQuoteAtMostFortyCharacters) {
+    test::LocaleGuard english(test::English());
+    const QString prefix = QStringLiteral("Fehler:Fehler in ");
+    const QChar ellipsis(0x2026);
+    const auto messageOf = [](const QString& text) -> QString {
+        try {
+            Evaluate(text);
+        } catch (const MathError& error) {
+            return error.message();
+        }
+        ADD_FAILURE() << "no error for " << text.toStdString();
+        return QString();
+    };
+    // 40 characters are quoted in full, 41 are cut to 40.
+    const QString forty = QStringLiteral("11/0") + QStringLiteral("+1").repeated(18);
+    ASSERT_EQ(forty.size(), 40);
+    EXPECT_EQ(messageOf(forty), prefix + forty);
+    EXPECT_EQ(messageOf(forty + u'+'), prefix + forty + ellipsis);
+    // Far beyond the length limit.
+    const QString huge = QStringLiteral("1+").repeated(50000);
+    EXPECT_EQ(messageOf(huge), prefix + QStringLiteral("1+").repeated(20) + ellipsis);
+    // The count is taken after blanks are removed and "0" is put before a leading minus.
+    EXPECT_EQ(messageOf(QStringLiteral(" - ") + QString(60, u'1') + QStringLiteral(" / 0")),
+              prefix + QStringLiteral("0-") + QString(38, u'1') + ellipsis);
+    EXPECT_EQ(messageOf(QStringLiteral(" 1 / 0 ")), prefix + QStringLiteral("1/0"));
+    EXPECT_EQ(EvaluateOrZero(huge), 0.0L);
 }
 
 TEST(Evaluate, DeepNestingAndLongTextsFailCleanly) {
