@@ -174,7 +174,8 @@ void MainWindow::NotateTable(const PieceTable& table) {
     m_notation.NotateTable(table);
 }
 void MainWindow::HideNotation() {
-    m_notation.PutAway();
+    // A piece too long to notate: the window must not go on showing the notes of another.
+    m_notation.PutAwayAndHide();
 }
 
 void MainWindow::ScrollToRow(int row) {

@@ -1,9 +1,13 @@
-// What a user met in the window: saving an empty last piece asks for a file name first, and an
-// example replaces unsaved edits without a question.
+// What a user met in the window: saving an empty last piece asked for a file name first, an
+// example replaced unsaved edits without a question, and a long piece left another piece's notes
+// on screen.
 #include "app/main_window.h"
+#include "app/notation_window.h"
 #include "common/piece_rows.h"
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
+
+#include <QImage>
 
 #include <QAction>
 #include <QMenu>
@@ -75,6 +79,35 @@ TEST_F(MainWindowHardening, AnExampleAsksBeforeUnsavedEditsAreReplaced) {
     dialogs.textAnswers.append({false, true, QString()});
     Item(QStringLiteral("Hilfe"), QStringLiteral("Anleitung"))->trigger();
     EXPECT_EQ(dialogs.questions.size(), 2);
+}
+
+TEST_F(MainWindowHardening, APieceTooLongToNotateLeavesNoOtherPiecesNotesOnScreen) {
+    // "Rechne" notates a table of fewer than 50 rows; a longer one is not notated, and the
+    // window must not go on showing the notes of the piece before.
+    const auto piece = [](int rows) {
+        QString text;
+        for (int r = 0; r < rows; ++r) {
+            text += test::Row(r == 0 ? "c" : "", "8", r % 2 == 0 ? "ceg" : "fac1");
+        }
+        return text;
+    };
+    for (const int rows : {50, 100, 1300}) {
+        SCOPED_TRACE(rows);
+        LoadPieceText(window->Table(), piece(30));
+        Action("Rechne1")->trigger();
+        ASSERT_TRUE(notation.isVisible()) << "30 rows are notated and shown";
+        LoadPieceText(window->Table(), piece(rows));
+        Action("Rechne1")->trigger();
+        EXPECT_FALSE(notation.isVisible());
+    }
+    // Below 50 rows an edited chord is drawn anew.
+    LoadPieceText(window->Table(), piece(30));
+    Action("Rechne1")->trigger();
+    const QImage first = picture.Image().copy();
+    window->Table().SetCell(PieceTable::kChordColumn, 2, QStringLiteral("C1c2e2g2"));
+    Action("Rechne1")->trigger();
+    EXPECT_TRUE(notation.isVisible());
+    EXPECT_NE(picture.Image(), first);
 }
 
 } // namespace
