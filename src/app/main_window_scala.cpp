@@ -80,7 +80,9 @@ std::optional<QString> MainWindow::ImportScalaIntoList(const QString& text) {
         }
         m_scalaFolder = QFileInfo(*path).path();
         const QString sclText = ReadScalaFile(*path);
-        const ScalaScale scale = ReadScl(sclText); // a faulty file is refused before any question
+        // A faulty file, or a scale no mapping makes a row, is refused before any question.
+        const ScalaScale scale = ReadScl(sclText);
+        CheckTwelveToneOctave(scale);
         std::optional<QString> kbmText;
         if (m_dialogs.AskYesNo(QStringLiteral("Gehört eine Tastaturbelegung (.kbm) dazu?\r"
                                               "(Nein: Stufe 0 auf c, a1 = 440 Hz)"))) {

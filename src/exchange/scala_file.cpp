@@ -679,8 +679,7 @@ QString ReadScalaFile(const QString& path) {
     return DecodeFileText(bytes);
 }
 
-TemperamentValues TemperamentFromScale(const ScalaScale& scale,
-                                       const std::optional<KeyboardMapping>& mapping) {
+void CheckTwelveToneOctave(const ScalaScale& scale) {
     const qsizetype n = scale.pitches.size();
     if (n != 12) {
         throw ScalaError(QStringLiteral("Die Tonleiter hat %1 Töne; eine Zeile der "
@@ -694,6 +693,11 @@ TemperamentValues TemperamentFromScale(const ScalaScale& scale,
                                         "Stimmungsliste beschreibt eine Oktave.")
                              .arg(NumberToText(3, period)));
     }
+}
+
+TemperamentValues TemperamentFromScale(const ScalaScale& scale,
+                                       const std::optional<KeyboardMapping>& mapping) {
+    CheckTwelveToneOctave(scale);
     // Cents of a degree above degree 0; degrees beyond the period lie whole periods higher.
     const auto degreeCents = [&](int degree) {
         const int index = degree % 12;

@@ -98,6 +98,10 @@ using TemperamentValues = std::array<long double, 12>;
 TemperamentValues TemperamentFromScale(const ScalaScale& scale,
                                        const std::optional<KeyboardMapping>& mapping);
 
+// Whether a scale can be a row at all, with any mapping: twelve tones repeating at the octave.
+// Throws ScalaError otherwise.
+void CheckTwelveToneOctave(const ScalaScale& scale);
+
 // Checks a row's code ("m" and one more visible character) and its name (the list's own rule: no
 // digit and no sign, which would start the values; no line break). Throw ScalaError.
 void CheckTemperamentCode(const QString& code);

@@ -127,6 +127,35 @@ TEST_F(ScalaWindowTest, AFaultyFileIsRefusedByLineAndNothingIsAsked) {
     EXPECT_EQ(dialogs.textDialogs[0].text, window->Temperaments().Text());
 }
 
+TEST_F(ScalaWindowTest, AScaleThatCannotBeARowIsRefusedBeforeAnyQuestion) {
+    // A well-formed scale of seven tones, and one of twelve that repeats at a fifth: neither can
+    // become a row of twelve tones an octave, whatever keyboard mapping goes with it.
+    const QString sevenTones = QStringLiteral("Sieben\n7\n200.0\n400.0\n500.0\n700.0\n900.0\n"
+                                              "1100.0\n2/1\n");
+    QString fifth = QStringLiteral("Quinte\n12\n");
+    for (int i = 1; i < 12; ++i) {
+        fifth += QString::number(i * 58.5, 'f', 1) + u'\n';
+    }
+    fifth += QStringLiteral("3/2\n");
+    const struct {
+        QString text;
+        const char* refusal;
+    } cases[] = {{sevenTones, "7 Töne"}, {fifth, "Oktave"}};
+    for (const auto& c : cases) {
+        dialogs.messages.clear();
+        dialogs.questions.clear();
+        dialogs.fileAnswers = {Write(QStringLiteral("kurz.scl"), c.text)};
+        OpenTemperamentDialog({{kImport, 0}});
+        ASSERT_EQ(dialogs.messages.size(), 2); // the help text, then the refusal
+        EXPECT_TRUE(dialogs.messages[1].contains(QString::fromUtf8(c.refusal)))
+            << dialogs.messages[1].toStdString();
+        // Only the list's own question when the dialog closes, none about a keyboard mapping.
+        EXPECT_TRUE(dialogs.questions.filter(QStringLiteral("Tastaturbelegung")).isEmpty())
+            << dialogs.questions.join(u'|').toStdString();
+        EXPECT_TRUE(dialogs.prompts.isEmpty());
+    }
+}
+
 TEST_F(ScalaWindowTest, TheRowUnderTheCursorIsExportedAndItsImportGivesItBack) {
     const QString scl = m_dir.filePath(QStringLiteral("viertel.scl"));
     dialogs.fileAnswers = {scl, scl};
