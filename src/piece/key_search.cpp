@@ -1007,16 +1007,12 @@ Plan PlanRows(const PieceTable& table, bool keepKeys) {
         if (!blank) {
             previousAdjacent = !isTempered && row.soundingTones > 0;
         }
-        if (startsSegment && !plan.segments.empty()) {
-            plan.segments.back().end = plan.rows.size();
-            Segment segment;
-            segment.begin = plan.rows.size();
-            segment.scaleCode = segmentCode;
-            if (row.kind == RowKind::Kept) {
-                segment.originTexts = {row.cell};
+        // The first just row begins the first segment; the end of a temperament that has
+        // sounded begins another.
+        if ((startsSegment && !plan.segments.empty()) || (plan.segments.empty() && !isTempered)) {
+            if (!plan.segments.empty()) {
+                plan.segments.back().end = plan.rows.size();
             }
-            plan.segments.push_back(segment);
-        } else if (plan.segments.empty() && !isTempered) {
             Segment segment;
             segment.begin = plan.rows.size();
             segment.scaleCode = segmentCode;

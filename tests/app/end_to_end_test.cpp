@@ -21,24 +21,7 @@
 namespace zk {
 namespace {
 
-class EndToEnd : public test::WindowTest {
-protected:
-    // The menu item with this caption in the menu with this title.
-    QAction* Item(const QString& menuTitle, const QString& caption) const {
-        for (QAction* top : window->menuBar()->actions()) {
-            if (top->menu() == nullptr || top->menu()->title() != menuTitle) {
-                continue;
-            }
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == caption) {
-                    return action;
-                }
-            }
-        }
-        ADD_FAILURE() << "no item " << caption.toStdString() << " in " << menuTitle.toStdString();
-        return nullptr;
-    }
-};
+using EndToEnd = test::WindowTest;
 
 TEST_F(EndToEnd, ErstesBeispielPlaysComputesAndDraws) {
     Item(QStringLiteral("Beispiele"), QStringLiteral("Erstes Beispiel"))->trigger();

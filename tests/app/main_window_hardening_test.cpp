@@ -25,21 +25,6 @@ protected:
     QAction* Action(const char* name) const {
         return window->findChild<QAction*>(QString::fromLatin1(name));
     }
-    // The menu item with this caption in the menu with this title.
-    QAction* Item(const QString& menuTitle, const QString& caption) const {
-        for (QAction* top : window->menuBar()->actions()) {
-            if (top->menu() == nullptr || top->menu()->title() != menuTitle) {
-                continue;
-            }
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == caption) {
-                    return action;
-                }
-            }
-        }
-        ADD_FAILURE() << "no item " << caption.toStdString() << " in " << menuTitle.toStdString();
-        return nullptr;
-    }
     QString Chord(int row) const { return window->Table().Cell(PieceTable::kChordColumn, row); }
 };
 

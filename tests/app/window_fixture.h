@@ -8,6 +8,10 @@
 #include "sound/audio_output.h"
 #include "sound/sound_player.h"
 
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -29,6 +33,22 @@ protected:
     NotationWindow notation;
     ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
+
+    // The menu item with this caption in the menu with this title.
+    QAction* Item(const QString& menuTitle, const QString& caption) const {
+        for (QAction* top : window->menuBar()->actions()) {
+            if (top->menu() == nullptr || top->menu()->title() != menuTitle) {
+                continue;
+            }
+            for (QAction* action : top->menu()->actions()) {
+                if (action->text() == caption) {
+                    return action;
+                }
+            }
+        }
+        ADD_FAILURE() << "no item " << caption.toStdString() << " in " << menuTitle.toStdString();
+        return nullptr;
+    }
 };
 
 } // namespace zk::test
