@@ -329,13 +329,29 @@ struct Node {
     int back = -1; // node of the row before
 };
 
+// "ein Komma", "zwei Kommas" for whole syntonic commas, otherwise the cents: "23,5 Cent".
+QString CommaWords(double cents) {
+    const double commas = cents / CommaCents();
+    const long long whole = std::llround(commas);
+    if (whole >= 1 && std::abs(cents - static_cast<double>(whole) * CommaCents()) < 0.05) {
+        if (whole == 1) {
+            return QStringLiteral("ein Komma");
+        }
+        if (whole == 2) {
+            return QStringLiteral("zwei Kommas");
+        }
+        return QStringLiteral("%1 Kommas").arg(whole);
+    }
+    return QString::number(cents, 'f', 1).replace(u'.', u',') + QStringLiteral(" Cent");
+}
+
 // The search over one segment for one first key.
 class SegmentSearch {
 public:
     SegmentSearch(const std::vector<Row>& rows, const Segment& segment, const QString& originText,
                   const KeySearchOptions& options, TemperamentList* temperaments)
         : m_rows(rows), m_segment(segment), m_originText(originText), m_options(options),
-          m_scale(temperaments), m_temperaments(temperaments) {
+          m_scale(temperaments) {
         TonartScale start(temperaments);
         if (!segment.scaleCode.isEmpty()) {
             start.SetTonart(segment.scaleCode, 440);
@@ -912,30 +928,11 @@ private:
         return false;
     }
 
-public:
-    // "ein Komma", "zwei Kommas" for whole syntonic commas, otherwise the cents: "23,5 Cent".
-    static QString CommaWords(double cents) {
-        const double commas = cents / CommaCents();
-        const long long whole = std::llround(commas);
-        if (whole >= 1 && std::abs(cents - static_cast<double>(whole) * CommaCents()) < 0.05) {
-            if (whole == 1) {
-                return QStringLiteral("ein Komma");
-            }
-            if (whole == 2) {
-                return QStringLiteral("zwei Kommas");
-            }
-            return QStringLiteral("%1 Kommas").arg(whole);
-        }
-        return QString::number(cents, 'f', 1).replace(u'.', u',') + QStringLiteral(" Cent");
-    }
-
-private:
     const std::vector<Row>& m_rows;
     const Segment& m_segment;
     QString m_originText;
     const KeySearchOptions& m_options;
     TonartScale m_scale;
-    TemperamentList* m_temperaments;
     TonartScale m_originScale;
     long double m_origin = 0;
     int m_originLine = 0;
@@ -1145,7 +1142,7 @@ QStringList KeyReport(const KeySearchResult& result) {
     for (const MovedTone& tone : result.movedTones) {
         lines << QStringLiteral("Zeile %1: der gehaltene Ton %2 wandert um %3 %4")
                      .arg(tone.row)
-                     .arg(tone.tone, SegmentSearch::CommaWords(std::abs(tone.cents)),
+                     .arg(tone.tone, CommaWords(std::abs(tone.cents)),
                           tone.cents > 0 ? QStringLiteral("hinauf") : QStringLiteral("hinab"));
     }
     if (result.returnImpossible) {
@@ -1157,7 +1154,7 @@ QStringList KeyReport(const KeySearchResult& result) {
             lines << QStringLiteral("Schluss: auf dem Ausgangston, ohne Kommaverschiebung");
         } else {
             lines << QStringLiteral("Schluss: %1 %2 als der Ausgangston")
-                         .arg(SegmentSearch::CommaWords(std::abs(result.finalDrift)),
+                         .arg(CommaWords(std::abs(result.finalDrift)),
                               result.finalDrift > 0 ? QStringLiteral("höher")
                                                     : QStringLiteral("tiefer"));
         }
