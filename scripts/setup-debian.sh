@@ -10,7 +10,7 @@ packages=(
 )
 if [[ ${1:-} != --start ]]; then
     packages+=(
-        clang-format
+        clang-format clang libclang-rt-dev
         libgtest-dev libgmock-dev libbenchmark-dev
         pulseaudio pulseaudio-utils sox fluidsynth timgm6mb-soundfont
         cups-daemon cups-client

@@ -27,7 +27,7 @@ class QWidget;
 namespace zk {
 
 class DriftWindow;
-class ExampleEntry;
+struct ExampleEntry;
 class NotationWindow;
 class PieceGrid;
 class Printer;

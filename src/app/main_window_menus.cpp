@@ -125,7 +125,7 @@ void MainWindow::BuildMenus() {
     };
     for (const auto& [caption, mode] : displayItems) {
         QAction* action = anzeige->addAction(QString::fromUtf8(caption));
-        connect(action, &QAction::triggered, this, [this, mode] { SetDisplayMode(mode); });
+        connect(action, &QAction::triggered, this, [this, mode = mode] { SetDisplayMode(mode); });
     }
     anzeige->addSeparator();
     Genauer1 =

@@ -955,7 +955,9 @@ struct Plan {
 Plan PlanRows(const PieceTable& table, bool keepKeys) {
     Plan plan;
     QString tempered; // the temperament in force, empty for just intonation
-    bool temperedSounded = false;
+    // A temperament's scale stays in force once one of its chords has sounded, through "~" and
+    // entries without a tone, until a key with a tone makes the scale just again.
+    QString soundedScale;
     bool afterEqual = false;
     std::optional<std::size_t> previousSounding;
     bool previousAdjacent = false;
@@ -968,26 +970,30 @@ Plan PlanRows(const PieceTable& table, bool keepKeys) {
         QString segmentCode;
         if (IsTemperedEntry(row.cell)) {
             tempered = row.cell;
-            temperedSounded = false;
-        } else if (!tempered.isEmpty() && !row.cell.isEmpty() &&
-                   (YieldsTone(row.cell) || tempered.startsWith(u'~') || !keepKeys ||
-                    !temperedSounded)) {
-            // The entry ends the temperament. An entry without a tone ends equal temperament
-            // (the rows go back to the key before it); after a temperament that has sounded it
-            // keeps the temperament's scale, unless the search may replace it by a key.
-            if (tempered.startsWith(u'm') && temperedSounded) {
-                startsSegment = true;
-                segmentCode = tempered;
+        } else if (!tempered.isEmpty() && !row.cell.isEmpty()) {
+            // The entry ends the temperament. An entry with a tone is a key in the scale in force;
+            // one without a tone goes back to the key before equal temperament, or keeps a
+            // sounded temperament's scale, unless the search may replace it by a key.
+            if (keepKeys && !YieldsTone(row.cell) && !soundedScale.isEmpty()) {
+                tempered = soundedScale;
             } else {
-                afterEqual = true;
+                if (!soundedScale.isEmpty()) {
+                    startsSegment = true;
+                    segmentCode = soundedScale;
+                    soundedScale.clear();
+                } else {
+                    afterEqual = true;
+                }
+                tempered.clear();
             }
-            tempered.clear();
         }
         const bool isTempered = !tempered.isEmpty();
         ReadChord(row);
         if (isTempered) {
             row.kind = RowKind::Fixed;
-            temperedSounded = temperedSounded || row.soundingTones > 0;
+            if (tempered.startsWith(u'm') && row.soundingTones > 0) {
+                soundedScale = tempered;
+            }
         } else if ((startsSegment && YieldsTone(row.cell)) || (keepKeys && !row.cell.isEmpty())) {
             row.kind = RowKind::Kept;
         } else {

@@ -14,7 +14,7 @@
 namespace zk {
 
 class SoundPlayer;
-class Timbre;
+struct Timbre;
 class UserDialogs;
 
 // The frequency part of an input. A spectrum in parentheses after it ("440 (75 50)") becomes the

@@ -450,6 +450,44 @@ TEST_F(Keys, TemperedRowsKeepTheirKeys) {
     ExpectClaimsAsSounding();
 }
 
+TEST_F(Keys, ATemperamentsScaleOutlivesEqualTemperamentAndARepeatedEntry) {
+    // Once a chord has sounded in "ma", the meantone scale stays until a key with a tone: a kept
+    // entry without one, after "~" or after "ma" again, leaves the chord after it tempered. Had
+    // no chord sounded in "ma", the entry goes back to the just key before it.
+    const struct {
+        const char* name;
+        QString rows;
+        int chordRows;
+    } cases[] = {
+        {"after equal temperament",
+         Row("c", "8", "c1e1g1") + Row("ma", "8", "c1e1g1") + Row("~", "8", "d1f1a1") +
+             Row("x", "8", "c1e1g1"),
+         1},
+        {"after the temperament again",
+         Row("c", "8", "c1e1g1") + Row("ma", "8", "c1e1g1") + Row("ma", "8", "") +
+             Row("x", "8", "c1e1g1"),
+         1},
+        {"a temperament that never sounded",
+         Row("c", "8", "c1e1g1") + Row("ma", "8", "") + Row("~", "8", "d1f1a1") +
+             Row("x", "8", "c1e1g1"),
+         2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Find(c.rows, Options(true, true));
+        EXPECT_EQ(result.chordRows, c.chordRows);
+        EXPECT_EQ(result.pureRows, c.chordRows);
+        EXPECT_TRUE(result.impureRows.empty());
+    }
+    // The search may replace the entry: its key then ends the temperament's scale.
+    Find(Row("c", "8", "c1e1g1") + Row("ma", "8", "c1e1g1") + Row("~", "8", "d1f1a1") +
+         Row("x", "8", "c1e1g1"));
+    EXPECT_EQ(result.chordRows, 2);
+    int pos = 1;
+    EXPECT_GT(ParseTone(Key(4), pos).frequency, 0) << Key(4).toStdString();
+    ExpectClaimsAsSounding();
+}
+
 TEST_F(Keys, PiecesWithoutChords) {
     // An empty table, rests only: no key at all.
     for (const QString& rows :
@@ -514,9 +552,11 @@ TEST_F(Keys, RandomTablesFindKeysThatSoundAsClaimed) {
                     chord += after.at(pick(static_cast<int>(after.size())));
                 }
             }
+            // One draw a statement: the order of a call's arguments is the compiler's.
             const char* const durations[] = {"8", "", "4", "16"};
-            rows +=
-                Row(keys[pick(std::size(keys))], durations[pick(4)], chord.toUtf8().constData());
+            const char* const key = keys[pick(std::size(keys))];
+            const char* const duration = durations[pick(4)];
+            rows += Row(key, duration, chord.toUtf8().constData());
         }
         PieceTable original;
         LoadPieceText(original, rows);
