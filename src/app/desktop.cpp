@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -73,6 +74,8 @@ int RunDesktop(int argc, char* argv[]) {
         return main.IsStopClick(target, event);
     };
     gate.stop = [&main] { main.Stop1Click(); };
+    gate.isMainWindow = [&main](QObject* window) { return window == main.windowHandle(); };
+    gate.silence = [&main] { main.StopEverything(); };
     CupsPrinter printer;
     main.SetPrinter(&printer);
     dialogs.printText = [&printer, &dialogs](const QString& text) {

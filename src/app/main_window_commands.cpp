@@ -228,6 +228,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         }
     }
     if (!m_pieceModified) {
+        StopEverything(); // a pass playing over and over must not go on without its window
         event->accept();
         return;
     }
@@ -237,6 +238,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
                        "stattdessen geseichert."),
         TextDialogMode::OkCancel);
     if (answer.accepted) {
+        StopEverything();
         event->accept();
         return;
     }

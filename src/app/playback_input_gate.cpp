@@ -68,6 +68,9 @@ bool PlaybackInputGate::eventFilter(QObject* watched, QEvent* event) {
         }
         return true;
     }
+    if (event->type() == QEvent::Close && isMainWindow && isMainWindow(watched) && silence) {
+        silence(); // the close itself is held and handed on once the wait has ended
+    }
     if (event->type() == QEvent::MouseButtonRelease && m_swallowRelease) {
         m_swallowRelease = false;
         return true;

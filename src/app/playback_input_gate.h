@@ -15,7 +15,8 @@ namespace zk {
 // While a sound plays, the program waits for it and lets only repaints and the sound server's
 // notifications run; the user's input waits until the sound has ended. One click is let through
 // at once: the click on "Stop", so that "Stop" is seen while a long sound plays (it takes effect
-// when that sound has ended: after the chord in a pass, after the repetition of a loop).
+// when that sound has ended: after the chord in a pass, after the repetition of a loop). Closing
+// the main window silences the sound at once.
 //
 // `ProcessEvents` is what the audio output runs while it waits. Input events arriving meanwhile
 // are held back in order and handed on again by `ReleaseHeldInput` once the sound is over.
@@ -29,6 +30,11 @@ public:
     // "Stop" does.
     std::function<bool(QObject* target, const QEvent& event)> isStopClick;
     std::function<void()> stop;
+    // Tells whether closing a window ends the work with the program (the main window), and what
+    // silences the sound at once. Such a close does not wait for the end of a long chord or for
+    // the next repetition: the sound stops, and the close comes as soon as the wait has ended.
+    std::function<bool(QObject* window)> isMainWindow;
+    std::function<void()> silence;
 
     // One round of waiting: pending events run, the user's input is held back.
     void ProcessEvents();

@@ -65,6 +65,8 @@ protected:
             return window->IsStopClick(target, event);
         };
         gate.stop = [this] { window->Stop1Click(); };
+        gate.isMainWindow = [this](QObject* w) { return w == window->windowHandle(); };
+        gate.silence = [this] { window->StopEverything(); };
         window->show();
         QCoreApplication::processEvents();
     }
@@ -104,6 +106,49 @@ TEST_F(GateWindowTest, AClickOnStopActsWhileTheSoundPlays) {
     EXPECT_TRUE(window->Settings().onlyCompute);
     QCoreApplication::processEvents();
     EXPECT_EQ(tempo->text(), QStringLiteral("800")); // the typed key arrived afterwards
+}
+
+TEST_F(GateWindowTest, ClosingTheMainWindowWhilePlayingOverAndOverSilencesItAtOnce) {
+    // The window system's close (Alt+F4, the title bar's button) arrives while the first chord
+    // sounds. It must not wait for the chord's end: the sound stops at once, the repetitions
+    // end, and the close follows as soon as the wait is over — with the question first when the
+    // table has unsaved edits.
+    for (const bool edited : {false, true}) {
+        SCOPED_TRACE(edited ? "edited" : "saved");
+        if (!window->isVisible()) {
+            window->show();
+            QCoreApplication::processEvents();
+        }
+        LoadPieceText(window->Table(), test::Row("c", "8", "ceg") + test::Row("", "8", "fac1"));
+        window->SetPieceModified(edited);
+        auto* dauernd = window->findChild<QCheckBox*>(QStringLiteral("CBdauernd"));
+        dauernd->setChecked(true);
+        audio.images.clear();
+        audio.stops = 0;
+        dialogs.textDialogs.clear();
+        dialogs.textAnswers = {{false, true, QString()}}; // "OK: Es wird beendet."
+        bool silencedWhileSounding = false;
+        audio.onPlay = [&](const QByteArray&) {
+            if (audio.images.size() == 1) {
+                QCoreApplication::postEvent(window->windowHandle(), new QCloseEvent);
+            }
+            if (audio.images.size() > 8) {
+                window->Stop1Click(); // the close was missed: end the repetitions, the test fails
+            }
+            gate.ProcessEvents();
+            silencedWhileSounding = silencedWhileSounding || audio.stops > 0;
+            EXPECT_TRUE(window->isVisible()); // the close itself waits for the wait's end
+            gate.ReleaseHeldInput();
+        };
+        window->Spiele1Click();
+        EXPECT_TRUE(silencedWhileSounding);
+        EXPECT_EQ(audio.images.size(), 1);
+        EXPECT_FALSE(dauernd->isChecked());
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(dialogs.textDialogs.size(), edited ? 1 : 0);
+        audio.onPlay = nullptr;
+    }
 }
 
 TEST_F(GateWindowTest, OnlyTheStopItemCountsAsStop) {
