@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 namespace zk {
@@ -52,6 +53,16 @@ MainWindow::MainWindow(SoundPlayer& sound, NotationWindow& notation, UserDialogs
     }
     m_notation.SetPieceTable([this] { return &m_table; });
     m_notation.SetClearLastPiece([this] { m_sound.ClearLastPiece(); });
+    m_notation.SetKeepClear([this] { return TitleAndMenuBar(); });
+}
+
+QRect MainWindow::TitleAndMenuBar() const {
+    if (!isVisible() || isMinimized()) {
+        return {};
+    }
+    const QRect frame = frameGeometry();
+    const int menuBottom = menuBar()->mapToGlobal(QPoint(0, menuBar()->height() - 1)).y();
+    return QRect(QPoint(frame.left(), frame.top()), QPoint(frame.right(), menuBottom));
 }
 
 MainWindow::~MainWindow() {

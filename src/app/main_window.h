@@ -59,6 +59,8 @@ public:
     QStringList& ChordHistory() { return m_chordHistory; }
     // The tools of the menu "Frequenzeingabe".
     FrequencyTools& FrequencyInput() { return m_frequencyTools; }
+    // The window's title bar and menu bar on the screen: what no window of the program may cover.
+    QRect TitleAndMenuBar() const;
     bool PieceModified() const { return m_pieceModified; }
     void SetPieceModified(bool modified) { m_pieceModified = modified; }
     bool EditMode() const { return m_editMode; }

@@ -133,8 +133,20 @@ void NotationWindow::Place(const QRect& frame) {
         size.rheight() += m_scroll->horizontalScrollBar()->sizeHint().height();
     }
     resize(size);
-    // The frame (title bar included) goes where the picture's place is, not the client area.
-    move(frame.topLeft());
+    if (m_placedAt && pos() != *m_placedAt) {
+        return; // the user's place
+    }
+    // The frame (title bar included) goes where the picture's place is, not the client area,
+    // but below the main window's menu bar when it would cover it.
+    QPoint at = frame.topLeft();
+    if (m_keepClear) {
+        const QRect clear = m_keepClear();
+        if (!clear.isEmpty() && QRect(at, size).intersects(clear)) {
+            at.setY(clear.bottom() + 1);
+        }
+    }
+    move(at);
+    m_placedAt = at;
 }
 
 void NotationWindow::OnNotationDrawn() {
@@ -152,6 +164,7 @@ WaveformDrawing NotationWindow::DrawWaveform(int scale, const WaveformSource& so
     const WaveformDrawing drawing =
         zk::DrawWaveform(m_picture.Image(), frame.width(), scale, source, dialogs);
     if (drawing.drawn) {
+        m_placedAt.reset(); // the strip has a place of its own, whatever became of the notes'
         setWindowTitle(WaveformCaption(scale));
         Place(frame);
         show();

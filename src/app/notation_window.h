@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QScrollArea;
@@ -33,6 +34,9 @@ public:
     // Where "Noten zeigen" finds the piece, and how it empties the record of the last piece.
     void SetPieceTable(std::function<const PieceTable*()> table) { m_table = std::move(table); }
     void SetClearLastPiece(std::function<void()> action) { m_clearLastPiece = std::move(action); }
+    // What the window, always on top, must never cover: the main window's title bar and menu bar
+    // with "Stop" (in screen coordinates; an empty rectangle while the main window is not shown).
+    void SetKeepClear(std::function<QRect()> area) { m_keepClear = std::move(area); }
 
     // The menu items the main window shows: "Noten zeigen" and the six "Noten im Bass" items
     // (variable, then 0 .. 4), checkable, the one of the current setting checked.
@@ -78,6 +82,9 @@ private:
     QAction* Notenbildzeigen1 = nullptr;
     QList<QAction*> m_bassActions;
     std::function<const PieceTable*()> m_table;
+    std::function<QRect()> m_keepClear;
+    // Where the window was last put; a window found elsewhere was moved by the user and stays.
+    std::optional<QPoint> m_placedAt;
     std::function<void()> m_clearLastPiece;
 };
 

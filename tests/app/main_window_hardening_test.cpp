@@ -7,6 +7,7 @@
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
 
+#include <QCoreApplication>
 #include <QImage>
 
 #include <QAction>
@@ -93,6 +94,52 @@ TEST_F(MainWindowHardening, APieceTooLongToNotateLeavesNoOtherPiecesNotesOnScree
     Action("Rechne1")->trigger();
     EXPECT_TRUE(notation.isVisible());
     EXPECT_NE(picture.Image(), first);
+}
+
+// The main window's menu bar on the screen, and its "Stop" item.
+QRect MenuBarOnScreen(const MainWindow& window) {
+    const QMenuBar* bar = window.menuBar();
+    return QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+}
+
+TEST_F(MainWindowHardening, TheNotationAndWaveformWindowsLeaveTheMenuBarFree) {
+    // Both windows stay on top of the others; where the program puts them, the main window's
+    // title bar and its menu bar with "Stop" stay free. A place the user chose is kept.
+    picture.SetScreenSize(QSize(800, 600)); // the offscreen screen
+    QString rows;
+    for (int r = 0; r < 30; ++r) {
+        rows += test::Row(r == 0 ? "c" : "", "8", r % 2 == 0 ? "ceg" : "fac1");
+    }
+    window->showMaximized();
+    QCoreApplication::processEvents();
+    LoadPieceText(window->Table(), rows);
+    Action("Rechne1")->trigger();
+    ASSERT_TRUE(notation.isVisible());
+    const QRect bar = MenuBarOnScreen(*window);
+    ASSERT_FALSE(bar.isEmpty());
+    EXPECT_FALSE(notation.frameGeometry().intersects(bar))
+        << notation.frameGeometry().y() << " " << bar.bottom();
+    EXPECT_FALSE(notation.frameGeometry().intersects(window->frameGeometry().adjusted(
+        0, 0, 0, window->frameGeometry().top() - window->frameGeometry().bottom())))
+        << "the title bar";
+
+    // Moved by the user onto the menu bar: it stays there after the next drawing.
+    notation.move(40, 0);
+    Action("Rechne1")->trigger();
+    EXPECT_EQ(notation.pos(), QPoint(40, 0));
+
+    // The waveform strip, with the main window lower on the screen, where the strip would lie.
+    window->showNormal();
+    window->setGeometry(0, 390, 800, 200);
+    QCoreApplication::processEvents();
+    LoadPieceText(window->Table(), test::Row("a", "8", "a1"));
+    window->Spiele1Click();
+    window->findChild<QAction*>(QStringLiteral("MZeichnen1"))->trigger();
+    ASSERT_TRUE(notation.isVisible());
+    const QRect lowBar = MenuBarOnScreen(*window);
+    EXPECT_GE(lowBar.bottom(), 400) << "the strip's place is at y 400";
+    EXPECT_FALSE(notation.frameGeometry().intersects(lowBar))
+        << notation.frameGeometry().y() << " " << lowBar.bottom();
 }
 
 } // namespace
