@@ -2,15 +2,15 @@
 
 #include "app/cli/cli_piece.h"
 #include "notation/drift_picture.h"
+#include "piece/piece_file.h"
+#include "support/program_files.h"
 #include "support/user_dialogs.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScopeGuard>
-#include <QStandardPaths>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -92,13 +92,10 @@ void DriftWindow::SaveAsPicture() {
         raise();
         activateWindow();
     });
-    const QFileInfo last(m_lastFile);
-    const QString folder = m_lastFile.isEmpty()
-                               ? QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)
-                               : last.absolutePath();
+    // The first picture goes where the pieces go, as the other save dialogs begin.
+    const QFileInfo last(m_lastFile.isEmpty() ? ReadLastFileName(LastPieceFileIni()) : m_lastFile);
     const QString name = m_lastFile.isEmpty() ? QStringLiteral("kommadrift.png") : last.fileName();
-    const auto path =
-        m_dialogs.AskSaveFileName(folder.isEmpty() ? QDir::homePath() : folder, name, kPngFilter);
+    const auto path = m_dialogs.AskSaveFileName(last.absolutePath(), name, kPngFilter);
     if (!path || path->isEmpty()) {
         return;
     }

@@ -114,9 +114,10 @@ std::optional<QString> MainWindow::ImportScalaIntoList(const QString& text) {
         name = name.trimmed();
         const QString row = ImportSclAsRow(sclText, kbmText, code, name, list);
         const std::optional<QString> taken = TemperamentRowOf(list, code);
-        if (taken && !m_dialogs.AskYesNo(QStringLiteral("Die Temperatur \"%1\" gibt es schon:\r%2"
-                                                        "\rSoll sie ersetzt werden?")
-                                             .arg(code, *taken))) {
+        if (taken &&
+            !m_dialogs.AskYesNoColumns(QStringLiteral("Die Temperatur \"%1\" gibt es schon:\r%2"
+                                                      "\rSoll sie ersetzt werden?")
+                                           .arg(code, *taken))) {
             return std::nullopt;
         }
         InsertTemperamentRow(list, code, row, taken.has_value());

@@ -51,11 +51,22 @@ bool WidgetDialogs::AskYesNo(const QString& text) {
 }
 
 bool WidgetDialogs::AskYesNoTitled(const QString& title, const QString& text) {
+    return AskYesNoIn(title, text, false);
+}
+
+bool WidgetDialogs::AskYesNoColumns(const QString& text) {
+    return AskYesNoIn(QStringLiteral("Zirkelon"), text, true);
+}
+
+bool WidgetDialogs::AskYesNoIn(const QString& title, const QString& text, bool columns) {
     QMessageBox box(QMessageBox::Question, title, DisplayLineBreaks(text),
                     QMessageBox::Yes | QMessageBox::No, m_parent);
     KeepAboveTheProgramsWindows(box);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Nein"));
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")); columns && label) {
+        label->setFont(CourierNewFont(10));
+    }
     return box.exec() == QMessageBox::Yes;
 }
 

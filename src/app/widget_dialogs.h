@@ -20,6 +20,7 @@ public:
 
     void ShowMessage(const QString& text) override;
     void ShowColumnsMessage(const QString& text) override;
+    bool AskYesNoColumns(const QString& text) override;
     bool AskYesNo(const QString& text) override;
     bool AskOkCancel(const QString& text) override;
     bool AskYesNoTitled(const QString& title, const QString& text) override;
@@ -40,6 +41,7 @@ public:
     std::function<void(const QString&)> printText;
 
 private:
+    bool AskYesNoIn(const QString& title, const QString& text, bool columns);
     void Prepare(InputDialog& dialog);
     QWidget* m_parent;
 };

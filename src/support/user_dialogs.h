@@ -48,6 +48,10 @@ public:
     // A question with "Ja" / "Nein"; true for "Ja".
     virtual bool AskYesNo(const QString& text) = 0;
 
+    // The same for a question that quotes a row of columns (a temperament row), in a
+    // fixed-width font.
+    virtual bool AskYesNoColumns(const QString& text) { return AskYesNo(text); }
+
     // A question with "OK" / "Abbrechen"; true for "OK".
     virtual bool AskOkCancel(const QString& text) = 0;
 

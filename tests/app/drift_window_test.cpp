@@ -5,8 +5,10 @@
 #include "notation/drift_picture.h"
 #include "piece/compute_pass.h"
 #include "piece/computed_drift.h"
+#include "piece/piece_file.h"
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
+#include "support/program_files.h"
 
 #include <QAction>
 #include <QApplication>
@@ -113,6 +115,15 @@ TEST_F(DriftWindowTest, SavesThePictureAsShown) {
     window.SaveAction()->trigger();
     EXPECT_EQ(dialogs.fileDialogs.at(1), dir.path() + u"|drift.png"_qs);
     EXPECT_EQ(window.SaveAction()->text(), u"Als Bild speichern…"_qs);
+}
+
+TEST_F(DriftWindowTest, TheFirstPictureIsProposedWhereThePiecesAre) {
+    // As "Speichern" begins in the folder of the last piece file, so does the first picture.
+    WriteLastFileName(LastPieceFileIni(), dir.filePath(u"choral.txt"_qs));
+    dialogs.fileAnswers = {std::nullopt};
+    window.SaveAction()->trigger();
+    ASSERT_EQ(dialogs.fileDialogs.size(), 1);
+    EXPECT_EQ(dialogs.fileDialogs[0], dir.path() + u"|kommadrift.png"_qs);
 }
 
 TEST_F(DriftWindowTest, ANameWithoutSuffixIsSavedAsPng) {

@@ -111,6 +111,8 @@ TEST_F(ScalaWindowTest, ATakenCodeIsReplacedOnlyAfterTheUserAgrees) {
         OpenTemperamentDialog({{kImport, 0}});
         ASSERT_GE(dialogs.questions.size(), 2);
         EXPECT_TRUE(dialogs.questions[1].contains(QStringLiteral("\"mb\" gibt es schon")));
+        // The row it quotes lines up in a fixed-width font.
+        EXPECT_EQ(dialogs.columnQuestions, QStringList{dialogs.questions[1]});
         EXPECT_EQ(dialogs.textDialogs[0].text.contains(QStringLiteral("mb Aaron")), c.changed);
         EXPECT_EQ(Values(QStringLiteral("mb")) == Values(QStringLiteral("ma")), c.changed);
         // Replacing keeps the row in its place.

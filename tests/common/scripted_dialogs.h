@@ -19,6 +19,10 @@ public:
         columnMessages.append(text);
     }
     bool AskYesNo(const QString& text) override { return Answer(text); }
+    bool AskYesNoColumns(const QString& text) override {
+        columnQuestions.append(text);
+        return Answer(text);
+    }
     bool AskOkCancel(const QString& text) override { return Answer(text); }
     bool AskYesNoTitled(const QString& title, const QString& text) override {
         questionTitles.append(title);
@@ -105,6 +109,7 @@ public:
     QList<QStringList> actionCaptions;           // the further buttons of each such dialog
     QStringList messages;                        // texts of message boxes, in order
     QStringList columnMessages;                  // those of them shown in a fixed-width font
+    QStringList columnQuestions;                 // the questions shown in a fixed-width font
     QStringList questions;                       // texts of questions, in order
     QStringList questionTitles;                  // titles of the questions that have their own
     QList<bool> answers;                         // answers to give, consumed from the front
