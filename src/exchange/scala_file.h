@@ -19,6 +19,9 @@
 // reference. The other way, a row of the list, or the twelve pitches in force at a row of a
 // computed piece, become a .scl and a .kbm that map the scale onto the MIDI keys at the right
 // frequencies.
+//
+// The reading is in scala_file.cpp, the scale as a row in scala_import.cpp, the rows of the list
+// in scala_rows.cpp, the writing in scala_export.cpp; scala_detail.h holds what they share.
 
 namespace zk {
 
@@ -39,11 +42,12 @@ inline constexpr qint64 kMaxScalaFileBytes = 1 << 20;
 inline constexpr int kMaxScalaNotes = 65536;
 
 // One pitch line of a scale: its size above degree 0 in cents and, when it was written as a
-// ratio, the ratio.
+// ratio, the ratio's terms as their digits without leading zeros: terms of any length are read
+// ("156348578434374084375/147573952589676412928"), the cents to the precision of a long double.
 struct ScalaPitch {
     long double cents = 0;
-    quint64 numerator = 0; // 0 when written in cents
-    quint64 denominator = 0;
+    QString numerator;   // empty when written in cents
+    QString denominator; // "1" for a ratio written as a whole number
     int line = 0; // the line of the text it was read from; 0 for a pitch not read from a text
     bool operator==(const ScalaPitch&) const = default;
 };
@@ -70,10 +74,11 @@ struct KeyboardMapping {
 // Reads a scale by the format's rules. Lines whose first character other than a blank is "!"
 // are comments, anywhere. The first other line is the description (it may be empty), the next
 // the number of notes, then one pitch a line: a value with a "." is cents (a sign allowed), "p/q"
-// and "p" are ratios (positive); text after the first blank-separated field is ignored. Blank
-// lines after the description are skipped. Throws ScalaError naming the line for a missing or
-// wrong count, a missing pitch, more pitches than the count, a zero or negative ratio, anything
-// that is not a number, a control character (a binary file) and a text over the size limit.
+// and "p" are ratios (positive, terms of any length); text after the first blank-separated field
+// is ignored. Blank lines after the description are skipped. Throws ScalaError naming the line
+// for a missing or wrong count, a missing pitch, more pitches than the count, a zero or negative
+// ratio, anything that is not a number, a control character (a binary file) and a text over the
+// size limit. A message quotes at most 40 characters of a field, a longer one cut with "…".
 ScalaScale ReadScl(const QString& text);
 
 // Reads a keyboard mapping: seven values (size, first key, last key, middle key, reference key,
@@ -146,14 +151,17 @@ struct ScalaFiles {
 
 // The row `code` of the list: degree 0 on c, mapped onto the keys from c (key 60) with the row's
 // a1 as reference (key 69), at the concert pitch `kammertonText` (a1 in Hz, read as the pass reads
-// its field). Throws ScalaError when the list has no such row or a value is missing.
+// its field). A degree within the row's precision (a thousandth of a cent: its values keep three
+// decimals) of a 5-limit ratio of terms up to five digits is written as that ratio, the others in
+// cents. Throws ScalaError when the list has no such row or a value is missing.
 ScalaFiles ExportRowAsScl(const TemperamentList& list, const QString& code,
                           const QString& kammertonText = QStringLiteral("440"));
 
 // The twelve pitches in force at `row` of `table` once rows 1 .. row are computed: a just key
 // gives its scale on its tonic (degree 0 and reference on the tonic's key, with the frequency the
-// pass reached, comma drift included); a tempered key its temperament and "~" equal temperament
-// (degree 0 on c, reference a1). `kammertonText` is the concert pitch field (a1 in Hz) as the
+// pass reached, comma drift included; its ratios written as ratios); a tempered key its
+// temperament (ratios recognised as for a row) and "~" equal temperament (degree 0 on c,
+// reference a1). `kammertonText` is the concert pitch field (a1 in Hz) as the
 // pass reads it; `pieceName` goes into the description. Throws ScalaError for a row the table
 // does not have.
 ScalaFiles ExportPieceRowAsScl(const PieceTable& table, int row, const TemperamentList& list,
@@ -162,8 +170,8 @@ ScalaFiles ExportPieceRowAsScl(const PieceTable& table, int row, const Temperame
 // The mapping's file name beside a scale file: "name.scl" → "name.kbm", otherwise ".kbm" added.
 QString KbmPathFor(const QString& sclPath);
 
-// Writes the two files: neither is replaced unless both could be written completely. Throws
-// FileError with a German message.
+// Writes the two files in UTF-8: neither is replaced unless both could be written completely.
+// Throws FileError with a German message.
 void WriteScalaFiles(const QString& sclPath, const ScalaFiles& files);
 
 } // namespace zk

@@ -23,21 +23,8 @@ constexpr long double kDegree = 0.017453292519943295769L; // π/180
 // exponentiation keeps huge exponents from hanging the program.
 constexpr unsigned long long kMaxSequentialFactors = 65536;
 
-// Longest part of the expression an error message quotes; a longer one is cut there and followed by
-// "…", so that a pasted page of digits does not fill the message box.
-constexpr qsizetype kQuotedLength = 40;
-
 QString ErrorMessage(const QString& text) {
-    QString quoted = text;
-    if (quoted.size() > kQuotedLength) {
-        qsizetype cut = kQuotedLength;
-        // Do not split a character outside the basic plane.
-        if (quoted.at(cut - 1).isHighSurrogate()) {
-            --cut;
-        }
-        quoted = quoted.left(cut) + QChar(0x2026);
-    }
-    return QStringLiteral("Fehler:") + QStringLiteral("Fehler in ") + quoted;
+    return QStringLiteral("Fehler:") + QStringLiteral("Fehler in ") + QuotedInput(text);
 }
 
 // Thrown wherever the evaluation fails; Whole() turns it into the message naming the expression.

@@ -109,4 +109,17 @@ QString GroupDigits(const QString& text) {
     return result;
 }
 
+QString QuotedInput(const QString& text) {
+    constexpr qsizetype kQuotedLength = 40;
+    if (text.size() <= kQuotedLength) {
+        return text;
+    }
+    qsizetype cut = kQuotedLength;
+    // A character outside the basic plane is not split.
+    if (text.at(cut - 1).isHighSurrogate()) {
+        --cut;
+    }
+    return text.left(cut) + QChar(0x2026);
+}
+
 } // namespace zk

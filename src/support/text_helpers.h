@@ -18,6 +18,9 @@ QString Blanks(long long n);                      // empty for n <= 0
 QString PadRight(const QString& text, int width); // never cuts
 QString FitWidth(const QString& text, int width); // pads or cuts to exactly `width`
 bool IsBlank(const QString& text);                // empty or blanks only
+// What an error message quotes of the user's input: at most 40 characters, a longer text cut there
+// and followed by "…", so that a pasted page of digits does not fill the message box.
+QString QuotedInput(const QString& text);
 
 // The n-th word of a blank-separated text. A text that begins with a blank has an empty first
 // word; between later words, runs of blanks count as one separator.
