@@ -10,6 +10,7 @@
 #include "piece/pass_host.h"
 #include "piece/piece_table.h"
 #include "support/checked_math.h"
+#include "support/program_files.h"
 #include "support/system_reason.h"
 #include "support/text_helpers.h"
 
@@ -418,6 +419,8 @@ QString KbmPathFor(const QString& sclPath) {
 
 void WriteScalaFiles(const QString& sclPath, const ScalaFiles& files) {
     const QString kbmPath = KbmPathFor(sclPath);
+    CheckWritableFile(sclPath);
+    CheckWritableFile(kbmPath);
     QSaveFile scl(sclPath);
     QSaveFile kbm(kbmPath);
     const auto fail = [](const QString& path, const QString& reason) {

@@ -5,10 +5,8 @@
 #include "exchange/scala_detail.h"
 #include "support/ansi_codec.h"
 #include "support/program_files.h"
-#include "support/system_reason.h"
 #include "support/text_helpers.h"
 
-#include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -369,13 +367,7 @@ KeyboardMapping ReadKbm(const QString& text) {
 }
 
 QString ReadScalaFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw FileError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                            .arg(path, GermanReason(file.errorString())));
-    }
-    // One byte more than the limit tells a file that is too large without reading all of it.
-    const QByteArray bytes = file.read(kMaxScalaFileBytes + 1);
+    const QByteArray bytes = ReadFileHead(path, kMaxScalaFileBytes);
     if (bytes.size() > kMaxScalaFileBytes) {
         throw ScalaError(QStringLiteral("Die Datei \"%1\" ist zu groß; eine Scala-Datei hat "
                                         "höchstens %2 Bytes.")

@@ -5,6 +5,7 @@
 #include "support/program_files.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace zk {
 
@@ -14,7 +15,9 @@ QString PieceFileText(const PieceTable& table, const TimbreTexts& timbre) {
 
 void SavePieceFile(const QString& path, const PieceTable& table, const TimbreTexts& timbre) {
     const QString text = PieceFileText(table, timbre);
-    if (QFile::exists(path)) {
+    // Before the backup: copying a pipe would wait for a writer and back up what came through.
+    CheckWritableFile(path);
+    if (QFileInfo(path).isFile()) {
         // The backup is a copy, so that the file itself stays whole should the write fail.
         const QString backup = path + u'~';
         if (QFile::exists(backup) && !QFile::remove(backup)) {

@@ -36,13 +36,10 @@ std::optional<QByteArray> LoadCachedImage(const QString& path, int dauer) {
     return image;
 }
 
+// A WAV file as the program writes it is never larger than its header and the most frames a
+// header can count.
 QByteArray ReadWholeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw FileError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                            .arg(path, GermanReason(file.errorString())));
-    }
-    return file.readAll();
+    return ReadFileBytes(path, kWavHeaderSize + kMaxWavFrames * kBytesPerFrame);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "sound/last_piece.h"
 #include "sound/synthesis.h"
 #include "support/errors.h"
+#include "support/program_files.h"
 #include "support/system_reason.h"
 
 #include <QSaveFile>
@@ -124,6 +125,7 @@ void WriteLastPieceWav(const QString& path, const LastPiece& piece, const Sample
     for (const ChordRecord& record : piece.Records()) {
         CheckChordFrequencies(record.frequencies);
     }
+    CheckWritableFile(path);
     QSaveFile file(path);
     const auto fail = [&] {
         throw FileError(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")

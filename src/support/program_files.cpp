@@ -12,16 +12,39 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zk {
 
 namespace {
 
-// Whether opening the path cannot block or run forever: a regular file, or nothing (which then
-// fails to open as any missing file does).
-bool IsRegularOrMissing(const QString& path) {
-    const QFileInfo info(path);
-    return !info.exists() || info.isFile();
+// A piece or settings file larger than this is no file of the program's.
+constexpr qint64 kMaxTextFileBytes = qint64{256} << 20;
+
+QString NotRegularMessage(const QString& path, const QString& action) {
+    return QStringLiteral("\"%1\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein "
+                          "Gerät) und wird nicht %2.")
+        .arg(path, action);
 }
+
+QString SystemReason(int error) {
+    return GermanReason(QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Closes the descriptor on every way out.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
 
 QString WithSlash(const QString& dir) {
     return dir.endsWith(u'/') ? dir : dir + u'/';
@@ -65,26 +88,15 @@ QString ProgramDirFor(const QString& zirkelonHome, const QString& executableDir)
 }
 
 std::optional<QString> ReadTextFile(const QString& path) {
-    QFile file(path);
-    if (!IsRegularOrMissing(path) || !file.open(QIODevice::ReadOnly)) {
+    try {
+        return DecodeFileText(ReadFileBytes(path, kMaxTextFileBytes));
+    } catch (const FileError&) {
         return std::nullopt;
     }
-    return DecodeFileText(file.readAll());
 }
 
 QByteArray ReadFileBytes(const QString& path, qint64 maxBytes) {
-    if (!IsRegularOrMissing(path)) {
-        throw FileError(QStringLiteral("\"%1\" ist keine gewöhnliche Datei (ein Ordner, eine "
-                                       "Pipe oder ein Gerät) und wird nicht gelesen.")
-                            .arg(path));
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw FileError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                            .arg(path, GermanReason(file.errorString())));
-    }
-    // One byte more than the limit tells a file that is too large without reading all of it.
-    QByteArray bytes = file.read(maxBytes + 1);
+    QByteArray bytes = ReadFileHead(path, maxBytes);
     if (bytes.size() > maxBytes) {
         throw FileError(QStringLiteral("Die Datei \"%1\" ist größer als %2 MiB; so große "
                                        "Dateien liest Zirkelon nicht.")
@@ -92,6 +104,53 @@ QByteArray ReadFileBytes(const QString& path, qint64 maxBytes) {
                             .arg(maxBytes >> 20));
     }
     return bytes;
+}
+
+QByteArray ReadFileHead(const QString& path, qint64 maxBytes) {
+    const auto cannotRead = [&path](const QString& reason) {
+        return FileError(
+            QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2").arg(path, reason));
+    };
+    // Without blocking: opening a pipe would wait for a writer, reading a device for its data.
+    Descriptor file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0) {
+        throw cannotRead(SystemReason(errno));
+    }
+    struct stat status {};
+    if (::fstat(file.fd, &status) != 0) {
+        throw cannotRead(SystemReason(errno));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw FileError(NotRegularMessage(path, QStringLiteral("gelesen")));
+    }
+    QByteArray bytes;
+    char buffer[1 << 16];
+    while (bytes.size() <= maxBytes) {
+        const auto wanted =
+            static_cast<std::size_t>(std::min<qint64>(sizeof buffer, maxBytes + 1 - bytes.size()));
+        const ssize_t n = ::read(file.fd, buffer, wanted);
+        if (n == 0) {
+            return bytes;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            // A kernel file that says it is regular and waits for data says "try again".
+            throw cannotRead(errno == EAGAIN ? QStringLiteral("Die Datei liefert keine Daten, "
+                                                              "sie wartet auf etwas anderes")
+                                             : SystemReason(errno));
+        }
+        bytes.append(buffer, n);
+    }
+    return bytes;
+}
+
+void CheckWritableFile(const QString& path) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        throw FileError(NotRegularMessage(path, QStringLiteral("überschrieben")));
+    }
 }
 
 QStringList SplitLines(const QString& text) {
@@ -123,6 +182,7 @@ std::optional<QStringList> ReadTextLines(const QString& path) {
 }
 
 void WriteFileBytes(const QString& path, const QByteArray& bytes) {
+    CheckWritableFile(path);
     QSaveFile file(path);
     const auto fail = [&](const QString& reason) {
         throw FileError(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")

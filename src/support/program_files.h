@@ -33,8 +33,18 @@ inline constexpr const char* kDesktopEntryId = "de.zirkelon.Zirkelon";
 std::optional<QString> ReadTextFile(const QString& path);
 
 // The bytes of a regular file of at most `maxBytes`. Throws FileError with a German message when it
-// cannot be read, is no regular file or is larger.
+// cannot be read, is no regular file or is larger. Nothing here ever waits: the file is opened
+// without blocking, so a pipe, a device or a kernel file that waits for data (/proc/kmsg) is
+// refused at once.
 QByteArray ReadFileBytes(const QString& path, qint64 maxBytes);
+
+// The same without the size message: at most `maxBytes` + 1 bytes, so that more than `maxBytes`
+// tells the caller the file is too large (without reading all of it).
+QByteArray ReadFileHead(const QString& path, qint64 maxBytes);
+
+// Throws FileError unless `path` names a regular file or nothing: a folder, a pipe or a device is
+// never written over (writing into a pipe waits for a reader; replacing it loses what it is).
+void CheckWritableFile(const QString& path);
 
 // The lines of a file; a line break at the very end does not start another line.
 std::optional<QStringList> ReadTextLines(const QString& path);

@@ -32,6 +32,13 @@ const std::pair<const char*, const char*> kReasons[] = {
     {"Partial write. Partition full?", "Unvollständig geschrieben. Ist der Datenträger voll?"},
     {"Writing canceled by application", "Das Schreiben wurde abgebrochen"},
     {"Failure to write block", "Ein Block konnte nicht geschrieben werden"},
+    {"file to open is a directory", "Das ist ein Ordner"},
+    {"Filename refers to a directory", "Das ist ein Ordner"},
+    {"Resource temporarily unavailable", "Die Quelle liefert gerade keine Daten"},
+    {"No such device", "Das Gerät gibt es nicht"},
+    {"Broken pipe", "Die Gegenseite der Pipe ist geschlossen"},
+    {"Text file busy", "Die Datei wird gerade ausgeführt"},
+    {"Bad file descriptor", "Ungültiger Dateideskriptor"},
 };
 
 } // namespace

@@ -507,17 +507,20 @@ TEST(MidiFileWrite, ReplacesTheWholeFileOrNothing) {
     const struct {
         const char* what;
         QString path;
+        QString message;
     } unwritable[] = {
-        {"missing folder", dir.filePath(QStringLiteral("fehlt/stueck.mid"))},
-        {"a folder", dir.path()},
+        {"missing folder", dir.filePath(QStringLiteral("fehlt/stueck.mid")),
+         QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: ")},
+        {"a folder", dir.path(),
+         QStringLiteral("\"%1\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe oder ein "
+                        "Gerät) und wird nicht überschrieben.")},
     };
     for (const auto& u : unwritable) {
         try {
             WriteMidiFile(u.path, kCadence, MidiOptions());
             ADD_FAILURE() << u.what << ": no error";
         } catch (const FileError& error) {
-            EXPECT_TRUE(error.message().startsWith(
-                QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: ").arg(u.path)))
+            EXPECT_TRUE(error.message().startsWith(u.message.arg(u.path)))
                 << error.message().toStdString();
         }
     }

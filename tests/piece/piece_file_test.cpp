@@ -6,11 +6,20 @@
 #include "support/program_files.h"
 
 #include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <random>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zk {
 namespace {
@@ -204,6 +213,39 @@ TEST(PieceFile, ABinaryFileIsRefusedAndTheTableStays) {
     EXPECT_EQ(table.Cell(2, 1), QStringLiteral("ceg"));
     EXPECT_EQ(table.Cell(0, 2), QString()); // the form feed alone is trimmed away
     EXPECT_EQ(table.Cell(2, 3), QStringLiteral("ghd1"));
+}
+
+TEST(PieceFile, SavingOntoAPipeIsRefusedAtOnceWithoutABackup) {
+    // A backup copies the old file; copying a pipe would wait for a writer and then keep what
+    // came through as "pipe.txt~". Should the save wait after all, a writer comes after a while,
+    // so that the test fails rather than hangs.
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("pipe.txt"));
+    const QByteArray pipeName = QFile::encodeName(pipe);
+    ASSERT_EQ(::mkfifo(pipeName.constData(), 0600), 0);
+    PieceTable table;
+    LoadPieceText(table, test::Row("c", "8", "ceg"));
+    std::atomic<bool> done = false;
+    std::thread writer([&] {
+        for (int i = 0; i < 150 && !done; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            // Opens only while someone reads the pipe.
+            if (const int fd = ::open(pipeName.constData(), O_WRONLY | O_NONBLOCK); fd >= 0) {
+                ::close(fd);
+            }
+        }
+    });
+    try {
+        SavePieceFile(pipe, table, kDefaultTimbre);
+        ADD_FAILURE() << "saved into a pipe";
+    } catch (const FileError& error) {
+        EXPECT_TRUE(error.message().contains(u"keine gewöhnliche Datei"))
+            << error.message().toStdString();
+    }
+    done = true;
+    writer.join();
+    EXPECT_FALSE(QFileInfo::exists(pipe + u'~')) << QDir(dir.path()).entryList().join(u' ').toStdString();
+    EXPECT_FALSE(QFileInfo(pipe).isFile()) << "the pipe stays a pipe";
 }
 
 TEST(PieceFile, FailuresLeaveTableAndFileAsTheyWere) {

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <sys/stat.h>
+
 namespace zk {
 namespace {
 
@@ -134,6 +138,65 @@ TEST_F(ProgramFiles, AFailedWriteKeepsTheOldFile) {
         EXPECT_TRUE(error.message().contains(QStringLiteral("konnte nicht geschrieben werden")));
     }
     EXPECT_EQ(ReadLastFileName(ini), QStringLiteral("alt"));
+}
+
+TEST_F(ProgramFiles, NoFolderPipeOrDeviceIsReadOrWrittenOver) {
+    // Reading a pipe waits for a writer and a device for its data; writing over one loses it.
+    // Each is refused at once with a German message and stays what it was.
+    const QString pipe = Path(QStringLiteral("pipe.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString folder = Path(QStringLiteral("ordner"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const struct {
+        QString path;
+        bool written; // /dev/null is only read: a faulty write would replace it
+    } cases[] = {{pipe, true}, {folder, true}, {QStringLiteral("/dev/null"), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        try {
+            ReadFileBytes(c.path, 1 << 20);
+            ADD_FAILURE() << "read";
+        } catch (const FileError& error) {
+            EXPECT_EQ(error.message(),
+                      QStringLiteral("\"%1\" ist keine gewöhnliche Datei (ein Ordner, eine Pipe "
+                                     "oder ein Gerät) und wird nicht gelesen.")
+                          .arg(c.path));
+        }
+        EXPECT_FALSE(ReadTextFile(c.path).has_value());
+        if (!c.written) {
+            continue;
+        }
+        for (const auto& write :
+             {std::function<void()>([&] { WriteFileBytes(c.path, "x"); }),
+              std::function<void()>([&] { WriteLastFileName(c.path, QStringLiteral("neu")); })}) {
+            try {
+                write();
+                ADD_FAILURE() << "written";
+            } catch (const FileError& error) {
+                EXPECT_TRUE(error.message().endsWith(u"und wird nicht überschrieben."))
+                    << error.message().toStdString();
+            }
+        }
+        const QFileInfo after(c.path);
+        EXPECT_TRUE(after.exists());
+        EXPECT_FALSE(after.isFile());
+    }
+}
+
+TEST_F(ProgramFiles, AFileIsReadWholeAndOneTooLargeIsRefused) {
+    // The reader takes a file in pieces; the limit counts every byte.
+    const QByteArray bytes(200000, 'a');
+    WriteBytes(QStringLiteral("gross.txt"), bytes);
+    EXPECT_EQ(ReadFileBytes(Path(QStringLiteral("gross.txt")), 200000), bytes);
+    EXPECT_THROW(ReadFileBytes(Path(QStringLiteral("gross.txt")), 199999), FileError);
+    try {
+        ReadFileBytes(Path(QStringLiteral("fehlt.txt")), 10);
+        ADD_FAILURE();
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: "
+                                                  "Datei oder Ordner nicht gefunden")
+                                       .arg(Path(QStringLiteral("fehlt.txt"))));
+    }
 }
 
 } // namespace

@@ -17,6 +17,9 @@ TEST(GermanReason, TheSystemsReasonsInGerman) {
         {"  Read-only file system ", "Das Dateisystem ist schreibgeschützt"}, // trimmed first
         {"Existing file /a/b.txt is not writable",
          "Die vorhandene Datei /a/b.txt ist nicht beschreibbar"},
+        {"file to open is a directory", "Das ist ein Ordner"},    // Qt's own wordings
+        {"Filename refers to a directory", "Das ist ein Ordner"}, // (QFile, QSaveFile)
+        {"Resource temporarily unavailable", "Die Quelle liefert gerade keine Daten"},
         {"Ein schon deutscher Grund", "Ein schon deutscher Grund"}, // as it is
     };
     for (const auto& [reason, german] : cases) {

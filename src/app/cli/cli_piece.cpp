@@ -214,6 +214,10 @@ void WritePieceFileOutput(const QString& text, const QString& output, Io& io) {
 }
 
 bool WritePngFile(const QImage& image, const QString& path) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        return false; // a folder, a pipe or a device is not written over
+    }
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
 }
