@@ -107,7 +107,13 @@ QString DriftToneLabel(const QString& name);
 // Cents as the picture writes them: one decimal, the locale's separator, a true minus sign.
 QString DriftCentsText(long double cents);
 
+// How much of a long piece is drawn: what falls closer together than a pixel thinned to what the
+// eye sees (so a picture costs no more than its pixels once the rows outnumber them), or every
+// row as it is, which takes ever longer with the rows (to compare with).
+enum class DriftDetail { Thinned, EveryRow };
+
 // The whole picture at `size` (clamped), white, antialiased.
-QImage DriftPicture(const DriftData& data, QSize size = kDriftDefaultSize);
+QImage DriftPicture(const DriftData& data, QSize size = kDriftDefaultSize,
+                    DriftDetail detail = DriftDetail::Thinned);
 
 } // namespace zk

@@ -1,6 +1,8 @@
 #include "common/locale_guard.h"
 #include "common/piece_rows.h"
 #include "engine/key_scale.h"
+#include "notation/drift_drawing.h"
+#include "notation/drift_lattice.h"
 #include "notation/drift_picture.h"
 #include "piece/comma_drift.h"
 #include "piece/compute_pass.h"
@@ -10,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zk {
 namespace {
@@ -262,6 +268,251 @@ TEST(DriftLattice, TemperedPiecesHaveNoNodes) {
     const DriftLayout layout = DriftLayoutFor(QSize(1200, 600));
     EXPECT_TRUE(DriftLatticeGeometryFor(data, layout.lattice, layout.fontPixels).empty);
     EXPECT_EQ(DriftPicture(data).size(), QSize(1200, 600));
+}
+
+// `repeats` times the six rows that modulate from c to g and d, a comma higher each round, then
+// an equal-tempered row and a rest.
+QString ModulatingRounds(int repeats) {
+    QString rows;
+    for (int i = 0; i < repeats; ++i) {
+        rows += Row("c", "8", "ceg") + Row("", "8", "fac1") + Row("", "8", "ghd1") +
+                Row("g", "8", "ceg") + Row("d", "8", "f#ad1") + Row("", "8", "ceg") +
+                Row("~", "8", "ceg") + Row("", "8", "");
+    }
+    return rows;
+}
+
+int ChannelDistance(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+}
+
+// The largest difference, in any channel, of the mean colours of the 3 × 3 blocks of two pictures
+// of one size: how far they differ to an eye that does not tell single pixels apart.
+int BlockDistance(const QImage& a, const QImage& b) {
+    int worst = 0;
+    for (int y = 1; y + 1 < a.height(); ++y) {
+        for (int x = 1; x + 1 < a.width(); ++x) {
+            int sums[2][3] = {};
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    for (int i = 0; i < 2; ++i) {
+                        const QRgb p = (i == 0 ? a : b).pixel(x + dx, y + dy);
+                        sums[i][0] += qRed(p);
+                        sums[i][1] += qGreen(p);
+                        sums[i][2] += qBlue(p);
+                    }
+                }
+            }
+            for (int c = 0; c < 3; ++c) {
+                worst = std::max(worst, std::abs(sums[0][c] - sums[1][c]) / 9);
+            }
+        }
+    }
+    return worst;
+}
+
+TEST(DriftThinning, PolylineKeepsFirstExtremesAndLastOfEachColumn) {
+    const struct {
+        const char* what;
+        std::vector<QPointF> points;
+        std::vector<QPointF> thinned;
+    } cases[] = {
+        {"nothing", {}, {}},
+        {"one per column stays", {{0.5, 1}, {1.5, 2}, {2.5, 0}}, {{0.5, 1}, {1.5, 2}, {2.5, 0}}},
+        {"one column: first, highest, lowest, last",
+         {{0.1, 5}, {0.3, 1}, {0.5, 9}, {0.6, 7}, {0.7, 4}, {0.9, 6}},
+         {{0.1, 5}, {0.3, 1}, {0.5, 9}, {0.9, 6}}},
+        {"the lowest before the highest keeps its place",
+         {{2.0, 3}, {2.1, 4}, {2.2, 8}, {2.4, 0}, {2.6, 5}},
+         {{2.0, 3}, {2.2, 8}, {2.4, 0}, {2.6, 5}}},
+        {"a first that is the highest is kept once",
+         {{0.0, 0}, {0.2, 2}, {0.5, 3}, {0.9, 1}},
+         {{0.0, 0}, {0.5, 3}, {0.9, 1}}},
+        {"left of 0 the column is that of -1",
+         {{-0.5, 1}, {-0.4, 3}, {-0.2, 2}, {0.1, 2}},
+         {{-0.5, 1}, {-0.4, 3}, {-0.2, 2}, {0.1, 2}}},
+        {"two columns thinned apart",
+         {{3.1, 1}, {3.2, 9}, {3.3, 2}, {3.4, 1}, {4.0, 5}, {4.5, 5}, {4.6, 0}, {4.9, 5}},
+         {{3.1, 1}, {3.2, 9}, {3.4, 1}, {4.0, 5}, {4.6, 0}, {4.9, 5}}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(drift::ThinnedPolyline(c.points), c.thinned) << c.what;
+    }
+    // 60 000 points over 100 columns, going up and down from 0 to 6: at most four a column, and
+    // the extremes kept.
+    std::vector<QPointF> many;
+    for (int i = 0; i < 60000; ++i) {
+        many.emplace_back(i / 600.0, i % 7);
+    }
+    const std::vector<QPointF> thinned = drift::ThinnedPolyline(many);
+    EXPECT_LE(thinned.size(), 400U);
+    EXPECT_GE(thinned.size(), 200U);
+    const auto [top, bottom] =
+        std::minmax_element(thinned.begin(), thinned.end(),
+                            [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+    EXPECT_EQ(top->y(), 0);
+    EXPECT_EQ(bottom->y(), 6);
+    EXPECT_EQ(thinned.front(), many.front());
+    EXPECT_EQ(thinned.back(), many.back());
+}
+
+TEST(DriftThinning, DotsOncePerHeightAndFillInAColumn) {
+    using drift::DriftDot;
+    const struct {
+        const char* what;
+        std::vector<DriftDot> dots;
+        std::vector<DriftDot> thinned;
+    } cases[] = {
+        {"nothing", {}, {}},
+        {"apart", {{{0.5, 1}, false}, {{1.5, 1}, false}}, {{{0.5, 1}, false}, {{1.5, 1}, false}}},
+        {"the same height in one column: the last",
+         {{{0.1, 4}, false}, {{0.5, 4}, false}, {{0.8, 4.1}, false}},
+         {{{0.8, 4.1}, false}}},
+        {"other heights and fills stay, in their order",
+         {{{2.1, 4}, false}, {{2.2, 9}, false}, {{2.3, 4}, true}, {{2.4, 4}, false}},
+         {{{2.2, 9}, false}, {{2.3, 4}, true}, {{2.4, 4}, false}}},
+        {"a quarter pixel apart is another height",
+         {{{5.0, 3}, false}, {{5.5, 3.25}, false}},
+         {{{5.0, 3}, false}, {{5.5, 3.25}, false}}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(drift::ThinnedDots(c.dots), c.thinned) << c.what;
+    }
+}
+
+TEST(DriftThinning, BarsFillEachPixelOnce) {
+    const QColor blue(0, 0, 255);
+    // A bar over whole pixels, and a hundred bars on one another a pixel and a half wide, from
+    // x 10.5 to 12: column 10 is covered half, column 11 wholly. Stacked strokes would fill
+    // column 10 ever darker; the union covers it half, 255 + (0 - 255) / 2 in red and green.
+    std::vector<drift::DriftBar> bars = {{2, 6, 3, 10}};
+    for (int i = 0; i < 100; ++i) {
+        bars.push_back({10.5, 12, 4, 8});
+    }
+    QImage image(16, 14, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        drift::FillBars(painter, bars, blue);
+    }
+    const struct {
+        int x;
+        int y;
+        int red; // and green; blue is always 255
+    } pixels[] = {
+        {2, 3, 0},    {5, 9, 0},    {1, 5, 255},  {6, 5, 255},  {3, 2, 255},
+        {3, 10, 255}, {11, 4, 0},   {11, 7, 0},   {12, 5, 255}, {11, 8, 255},
+        {10, 5, 128}, {10, 7, 128}, {10, 3, 255}, {9, 5, 255},
+    };
+    for (const auto& p : pixels) {
+        const QColor colour = image.pixelColor(p.x, p.y);
+        EXPECT_NEAR(colour.red(), p.red, 2) << p.x << "," << p.y;
+        EXPECT_NEAR(colour.green(), p.red, 2) << p.x << "," << p.y;
+        EXPECT_EQ(colour.blue(), 255) << p.x << "," << p.y;
+    }
+}
+
+TEST(DriftThinning, SteepSegmentAsBarsDownItsColumns) {
+    // A line 2 wide from (10.5, 0) to (11.5, 40): its middle runs through columns 10 and 11,
+    // rising 40 pixels a pixel across; half the width takes its stroke from 9.5 to 12.5.
+    std::vector<drift::DriftBar> bars;
+    drift::AddSteepSegmentBars({11.5, 40}, {10.5, 0}, 2, bars);
+    const struct {
+        double left, right, top, bottom;
+    } expected[] = {
+        // column 10: wholly where the middle line runs within it (x 10 to 11: y 0 to 20),
+        // half as far as it runs within one pixel of it (x 9 to 12: all of it)
+        {10, 11, 0, 20},
+        {10, 10.5, 0, 40},
+        // column 11 likewise (x 11 to 12: y 20 to 40)
+        {11, 12, 20, 40},
+        {11, 11.5, 0, 40},
+        // column 12 only within a pixel of the line (x 11 to 11.5), and only to 12.5
+        {12, 12.5, 20, 40},
+    };
+    ASSERT_EQ(bars.size(), std::size(expected));
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        EXPECT_DOUBLE_EQ(bars[i].left, expected[i].left) << i;
+        EXPECT_DOUBLE_EQ(bars[i].right, expected[i].right) << i;
+        EXPECT_DOUBLE_EQ(bars[i].top, expected[i].top) << i;
+        EXPECT_DOUBLE_EQ(bars[i].bottom, expected[i].bottom) << i;
+    }
+}
+
+TEST(DriftLattice, StepNumbersStayShort) {
+    const std::pair<std::vector<int>, const char*> cases[] = {
+        {{}, ""},
+        {{2}, "2"},
+        {{2, 5, 8, 11}, "2, 5, 8, 11"},
+        {{2, 5, 8, 11, 14}, "2, 5, 8, …, 14"},
+        {{2, 5, 8, 11, 14, 17, 20, 29999}, "2, 5, 8, …, 29999"},
+    };
+    for (const auto& [numbers, text] : cases) {
+        EXPECT_EQ(drift::StepNumbersText(numbers), QString::fromUtf8(text)) << text;
+    }
+}
+
+TEST(DriftPicture, ThinnedLooksLikeEveryRowDrawn) {
+    test::LocaleGuard german(test::German());
+    // 1200 rows, three to six to a pixel column, or a little more than a pixel to a row at the
+    // widest, drifting up and down from row to row.
+    const DriftData data = DriftOf(ModulatingRounds(150));
+    for (const QSize size : {QSize(240, 160), QSize(420, 260), QSize(1700, 500)}) {
+        const QImage thinned = DriftPicture(data, size);
+        const QImage full = DriftPicture(data, size, DriftDetail::EveryRow);
+        ASSERT_EQ(thinned.size(), full.size());
+        // Seen a few pixels at a time, the two are alike: a line moved by a whole pixel, or one
+        // left out, would change a block by at least a third of its contrast (78 of 255 for the
+        // chords' line on white); where the thinned picture only blends the fringe of a line
+        // otherwise, the blocks differ by less.
+        EXPECT_LT(BlockDistance(thinned, full), 78) << size.width();
+        // and a pixel changes its colour altogether (more than half the scale) in fewer than one
+        // place in a hundred
+        int differing = 0;
+        for (int y = 0; y < full.height(); ++y) {
+            for (int x = 0; x < full.width(); ++x) {
+                differing += ChannelDistance(thinned.pixel(x, y), full.pixel(x, y)) > 128;
+            }
+        }
+        EXPECT_LT(differing, full.width() * full.height() / 100) << size.width();
+    }
+}
+
+TEST(DriftPicture, LongPieceShowsItsExtremes) {
+    // 20 000 rows in c, about seventeen to a pixel column; one chord three commas up, one three
+    // commas down, each alone in its column.
+    constexpr int kRows = 20000;
+    constexpr int kHighRow = 7777;
+    constexpr int kLowRow = 13001;
+    QString rows = Row("c", "8", "c");
+    for (int r = 2; r <= kRows; ++r) {
+        rows += Row("", "8", r == kHighRow ? "c+++" : r == kLowRow ? "c---" : "c");
+    }
+    const DriftData data = DriftOf(rows);
+    ASSERT_EQ(data.rows.size(), static_cast<std::size_t>(kRows));
+    const double threeCommas = 3 * 1200 * std::log2(81.0 / 80.0);
+    EXPECT_NEAR(static_cast<double>(data.HighestDrift()), threeCommas, 1e-6);
+    EXPECT_NEAR(static_cast<double>(data.LowestDrift()), -threeCommas, 1e-6);
+    const QImage image = DriftPicture(data, QSize(1200, 600));
+    const DriftLayout layout = DriftLayoutFor(image.size());
+    const DriftChartGeometry g = DriftChartGeometryFor(data, layout.chart, layout.fontPixels);
+    for (const auto& [row, cents] : {std::pair(kHighRow, threeCommas), {kLowRow, -threeCommas}}) {
+        const int x = static_cast<int>(std::floor(g.X(row)));
+        const int y = static_cast<int>(std::floor(g.Y(cents)));
+        // The dot (radius 2 and its 1.5 wide rim) on its pixel row, and nothing of the
+        // chords' colour beyond it.
+        EXPECT_EQ(image.pixelColor(x, y), kDriftToneColour) << row;
+        const int beyond = cents > 0 ? y - 5 : y + 5;
+        for (int dx = -3; dx <= 3; ++dx) {
+            EXPECT_NE(image.pixelColor(x + dx, beyond), kDriftToneColour) << row << " " << dx;
+        }
+        // Halfway to 0 the line of the chords runs up and back in that column.
+        EXPECT_EQ(image.pixelColor(x, static_cast<int>(std::floor(g.Y(cents / 2)))),
+                  kDriftToneColour)
+            << row;
+    }
 }
 
 } // namespace
