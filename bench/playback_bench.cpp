@@ -1,0 +1,55 @@
+// Wall time of one play of a one-chord piece through the sound server, as `zirkelon play` does it:
+// a fresh output, the chord (Dauer 6: 60 ms of sound), Drain, teardown. Besides the mean it
+// reports the slowest and the median play and how long a play takes beyond the sound itself
+// ("beyond_sound_ms", median). Without a sound server the benchmark is skipped.
+#include "sound/qt_audio_output.h"
+#include "sound/synthesis.h"
+#include "sound/timbre.h"
+#include "sound/wav_format.h"
+
+#include <QByteArray>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace {
+
+constexpr int kDauer = 6;
+constexpr double kSoundMs = kDauer * 10.0;
+
+void BM_PlayOneChord(benchmark::State& state) {
+    zk::ChordFrequencies chord{};
+    chord[0] = 264; // c1
+    const zk::SampleTimbre organ{zk::TimbreMode::Obertoene,
+                                 {11228, 8421, 5614, 3368, 1684, 1122, 561}};
+    const QByteArray image = zk::ChordWavImage(kDauer, chord, organ);
+    std::vector<double> playMs;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        bool heard = false;
+        {
+            zk::QtAudioOutput output;
+            output.PlayImage(image);
+            output.Drain();
+            heard = output.HasDevice();
+        }
+        if (!heard) {
+            state.SkipWithError("no sound server (scripts/start-sound-server.sh starts one)");
+            return;
+        }
+        playMs.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::sort(playMs.begin(), playMs.end());
+    const double median = playMs[playMs.size() / 2];
+    state.counters["median_ms"] = median;
+    state.counters["max_ms"] = playMs.back();
+    state.counters["beyond_sound_ms"] = median - kSoundMs;
+}
+BENCHMARK(BM_PlayOneChord)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+} // namespace
