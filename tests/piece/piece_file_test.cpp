@@ -5,8 +5,8 @@
 #include "support/errors.h"
 #include "support/program_files.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -244,7 +244,8 @@ TEST(PieceFile, SavingOntoAPipeIsRefusedAtOnceWithoutABackup) {
     }
     done = true;
     writer.join();
-    EXPECT_FALSE(QFileInfo::exists(pipe + u'~')) << QDir(dir.path()).entryList().join(u' ').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(pipe + u'~'))
+        << QDir(dir.path()).entryList().join(u' ').toStdString();
     EXPECT_FALSE(QFileInfo(pipe).isFile()) << "the pipe stays a pipe";
 }
 
