@@ -1,6 +1,7 @@
 #include "monitor_recording.h"
 
 #include <QByteArray>
+#include <QProcess>
 #include <QThread>
 
 #include <signal.h>
@@ -186,6 +187,21 @@ Recording MonitorRecorder::Between(SteadyClock::time_point from, SteadyClock::ti
     recording.samples.assign(m_samples.begin() + 2 * first, m_samples.begin() + 2 * last);
     recording.firstFrame = *zero + FramesToDuration(static_cast<double>(first));
     return recording;
+}
+
+QString SinkName() {
+    const QString name = qEnvironmentVariable("ZIRKELON_TEST_SINK");
+    return name.isEmpty() ? QStringLiteral("zirkelon_null") : name;
+}
+
+bool SinkReachable() {
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"),
+                {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
+    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0) {
+        return false;
+    }
+    return QString::fromUtf8(pactl.readAllStandardOutput()).contains(SinkName());
 }
 
 } // namespace zk::test

@@ -32,6 +32,11 @@ struct Recording {
 // Milliseconds from `from` to `to` (negative when `to` comes first).
 double MsBetween(SteadyClock::time_point from, SteadyClock::time_point to);
 
+// The null sink the sound server script loads (ZIRKELON_TEST_SINK names another), and whether
+// the server is running and has it.
+QString SinkName();
+bool SinkReachable();
+
 class MonitorRecorder {
 public:
     // The recorder of the sink `sink` (its monitor is "<sink>.monitor"), started on first use.

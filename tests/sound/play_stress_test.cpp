@@ -3,6 +3,7 @@
 // sends a change notice to every connected client at any moment, also while a program ends and
 // lets go of its connection — the moment at which a connection torn down without the lock of its
 // mainloop makes PulseAudio abort the program.
+#include "monitor_recording.h"
 #include "sound/pulse_context_lock.h"
 #include "sound/qt_audio_output.h"
 #include "sound/synthesis.h"
@@ -30,8 +31,18 @@
 #define __has_feature(x) 0
 #endif
 
+extern "C" {
+struct pa_mainloop;
+struct pa_mainloop_api;
+struct pa_context;
+struct pa_operation;
+}
+
 namespace zk {
 namespace {
+
+using test::SinkName;
+using test::SinkReachable;
 
 // A sanitizer build runs the program about three times slower.
 #if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
@@ -42,27 +53,10 @@ constexpr int kRounds = 8;
 // Plays running at the same time in each round.
 constexpr int kAtOnce = 8;
 
-QString SinkName() {
-    const QString name = qEnvironmentVariable("ZIRKELON_TEST_SINK");
-    return name.isEmpty() ? QStringLiteral("zirkelon_null") : name;
-}
-
-bool SinkReachable() {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"),
-                {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
-    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0) {
-        return false;
-    }
-    return QString::fromUtf8(pactl.readAllStandardOutput()).contains(SinkName());
-}
-
 // libpulse, already loaded with QtMultimedia: the few calls of a client that changes a sink's
-// volume, looked up at run time (the program has no PulseAudio headers).
-struct pa_mainloop;
-struct pa_mainloop_api;
-struct pa_context;
-struct pa_operation;
+// volume, looked up at run time (the program has no PulseAudio headers; the types are
+// libpulse's own, declared at global scope as the program's definitions of pa_context_new and
+// its kin declare them, so that a call through a pointer has the callee's type).
 struct Cvolume {
     std::uint8_t channels;
     std::uint32_t values[32];

@@ -9,7 +9,6 @@
 #include "sound_test_helpers.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QThread>
 #include <QTimer>
 #include <QtEndian>
@@ -31,23 +30,9 @@ using test::kOrgan;
 using test::MonitorRecorder;
 using test::MsBetween;
 using test::Recording;
+using test::SinkName;
+using test::SinkReachable;
 using test::SteadyClock;
-
-// The null sink the sound server script loads.
-QString SinkName() {
-    const QString name = qEnvironmentVariable("ZIRKELON_TEST_SINK");
-    return name.isEmpty() ? QStringLiteral("zirkelon_null") : name;
-}
-
-bool SinkReachable() {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"),
-                {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
-    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0) {
-        return false;
-    }
-    return QString::fromUtf8(pactl.readAllStandardOutput()).contains(SinkName());
-}
 
 #define REQUIRE_SOUND_SERVER()                                                                     \
     do {                                                                                           \
