@@ -1,6 +1,7 @@
 #include "piece/piece_file.h"
 
 #include "piece/piece_table.h"
+#include "support/ansi_codec.h"
 #include "support/errors.h"
 #include "support/program_files.h"
 
@@ -8,6 +9,11 @@
 #include <QFileInfo>
 
 namespace zk {
+
+namespace {
+// Larger than any piece a table can hold; a file beyond it is no piece of the program's.
+constexpr qint64 kMaxPieceFileBytes = qint64{256} << 20;
+} // namespace
 
 QString PieceFileText(const PieceTable& table, const TimbreTexts& timbre) {
     return TimbreLine(timbre) + QStringLiteral("\r\n") + TableToText(table, 1);
@@ -50,12 +56,10 @@ void CheckPieceFileText(const QString& text) {
 }
 
 std::optional<TimbreTexts> OpenPieceFile(const QString& path, PieceTable& table) {
-    const auto text = ReadTextFile(path);
-    if (!text) {
-        throw FileError(QStringLiteral("Die Datei \"%1\" konnte nicht gelesen werden.").arg(path));
-    }
-    CheckPieceFileText(*text);
-    return LoadPieceText(table, *text);
+    // The reader's own message says why a file cannot be read (missing, a folder, a pipe).
+    const QString text = DecodeFileText(ReadFileBytes(path, kMaxPieceFileBytes));
+    CheckPieceFileText(text);
+    return LoadPieceText(table, text);
 }
 
 QString LastPieceFileIni() {

@@ -638,6 +638,21 @@ TEST(SclImport, RefusesWhatCannotBecomeARow) {
     }
 }
 
+// The message with which a scale of the sample files is refused as a row (no .kbm, code "mz");
+// a failure, and an empty message, when it is accepted.
+QString ImportRefusal(const char* file) {
+    const QString text = DataFile(file);
+    EXPECT_FALSE(text.isEmpty()) << file;
+    try {
+        ImportSclAsRow(text, std::nullopt, QStringLiteral("mz"), QStringLiteral("x"),
+                       TemperamentList());
+        ADD_FAILURE() << "accepted";
+    } catch (const ScalaError& error) {
+        return error.message();
+    }
+    return {};
+}
+
 // Scales of the public archive whose tones do not rise: the tone named is the one of the pair
 // out of order that lies farther from its equal-tempered place, at the line of its degree.
 TEST(SclImport, RefusesTonesOutOfOrder) {
@@ -661,16 +676,8 @@ TEST(SclImport, RefusesTonesOutOfOrder) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const QString text = DataFile(c.file);
-        ASSERT_FALSE(text.isEmpty());
-        try {
-            ImportSclAsRow(text, std::nullopt, QStringLiteral("mz"), QStringLiteral("x"),
-                           TemperamentList());
-            ADD_FAILURE() << "accepted";
-        } catch (const ScalaError& error) {
-            EXPECT_TRUE(error.message().startsWith(QString::fromUtf8(c.message)))
-                << error.message().toStdString();
-        }
+        const QString message = ImportRefusal(c.file);
+        EXPECT_TRUE(message.startsWith(QString::fromUtf8(c.message))) << message.toStdString();
     }
 }
 
@@ -708,19 +715,11 @@ TEST(SclImport, NamesTheToneReallyOutOfPlace) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const QString text = DataFile(c.file);
-        ASSERT_FALSE(text.isEmpty());
-        try {
-            ImportSclAsRow(text, std::nullopt, QStringLiteral("mz"), QStringLiteral("x"),
-                           TemperamentList());
-            ADD_FAILURE() << "accepted";
-        } catch (const ScalaError& error) {
-            const QString message = error.message();
-            EXPECT_TRUE(message.startsWith(QString::fromUtf8(c.tones))) << message.toStdString();
-            EXPECT_TRUE(message.contains(QStringLiteral("zur Stufe eines Nachbarn gezogen: ") +
-                                         QString::fromUtf8(c.pulls)))
-                << message.toStdString();
-        }
+        const QString message = ImportRefusal(c.file);
+        EXPECT_TRUE(message.startsWith(QString::fromUtf8(c.tones))) << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("zur Stufe eines Nachbarn gezogen: ") +
+                                     QString::fromUtf8(c.pulls)))
+            << message.toStdString();
     }
 }
 

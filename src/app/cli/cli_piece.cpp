@@ -214,9 +214,10 @@ void WritePieceFileOutput(const QString& text, const QString& output, Io& io) {
 }
 
 bool WritePngFile(const QImage& image, const QString& path) {
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        return false; // a folder, a pipe or a device is not written over
+    try {
+        CheckWritableFile(path); // a folder, a pipe or a device is not written over
+    } catch (const FileError&) {
+        return false;
     }
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
