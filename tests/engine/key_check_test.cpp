@@ -1,5 +1,6 @@
 #include "engine/key_check.h"
 
+#include "common/time_limit.h"
 #include "random_text.h"
 
 #include <QElapsedTimer>
@@ -106,7 +107,7 @@ TEST(KeyScores, LongChordTexts) {
         const auto scores = KeyScores(c.chord, scale);
         // 15 ms on an idle machine for the modifiers; generous for a loaded one and for the
         // sanitizer build.
-        EXPECT_LT(timer.elapsed(), 250) << c.what;
+        EXPECT_LT(timer.elapsed(), test::TimeLimitMs(250)) << c.what;
         if (c.same != nullptr) {
             EXPECT_EQ(scores, KeyScores(QString::fromUtf8(c.same), scale)) << c.what;
         }

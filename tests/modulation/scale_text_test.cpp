@@ -2,6 +2,7 @@
 
 #include "common/qt_printers.h"
 #include "common/scripted_dialogs.h"
+#include "common/time_limit.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -149,7 +150,7 @@ TEST(ParseScale, LongTexts) {
             altered += AlterTone(AlterTone(tone, kSharpen), kCommaUp);
         }
         // A millisecond or two on an idle machine; generous for a loaded one and the sanitizer.
-        EXPECT_LT(timer.elapsed(), 250) << c.what;
+        EXPECT_LT(timer.elapsed(), test::TimeLimitMs(250)) << c.what;
         EXPECT_EQ(*tones, c.tones) << c.what;
         EXPECT_TRUE(altered.startsWith(c.tones[0] + QStringLiteral("is+(Dd)"))) << c.what;
     }

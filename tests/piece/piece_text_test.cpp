@@ -1,4 +1,5 @@
 #include "common/qt_printers.h"
+#include "common/time_limit.h"
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
 #include "support/text_helpers.h"
@@ -324,7 +325,7 @@ TEST(LoadPieceText, LongTexts) {
         // 3 to 30 ms on an idle machine, most of it spent on the rows of the table; the bound is
         // generous for a loaded machine and the sanitizer build. A load that copied the rest of
         // the text per line or grew the table row by row would take seconds.
-        EXPECT_LT(timer.elapsed(), 2000) << c.what;
+        EXPECT_LT(timer.elapsed(), test::TimeLimitMs(2000)) << c.what;
         EXPECT_EQ(table.RowCount(), c.rows) << c.what;
     }
 }

@@ -3,6 +3,7 @@
 // sends a change notice to every connected client at any moment, also while a program ends and
 // lets go of its connection — the moment at which a connection torn down without the lock of its
 // mainloop makes PulseAudio abort the program.
+#include "common/time_limit.h"
 #include "monitor_recording.h"
 #include "sound/pulse_context_lock.h"
 #include "sound/qt_audio_output.h"
@@ -27,10 +28,6 @@
 #include <thread>
 #include <vector>
 
-#ifndef __has_feature
-#define __has_feature(x) 0
-#endif
-
 extern "C" {
 struct pa_mainloop;
 struct pa_mainloop_api;
@@ -44,12 +41,8 @@ namespace {
 using test::SinkName;
 using test::SinkReachable;
 
-// A sanitizer build runs the program about three times slower.
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-constexpr int kRounds = 3;
-#else
-constexpr int kRounds = 8;
-#endif
+// A sanitizer build runs the program about three times slower: fewer rounds there.
+constexpr int kRounds = test::kSlowBuildFactor > 1 ? 3 : 8;
 // Plays running at the same time in each round.
 constexpr int kAtOnce = 8;
 

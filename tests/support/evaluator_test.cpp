@@ -1,4 +1,5 @@
 #include "common/locale_guard.h"
+#include "common/time_limit.h"
 #include "support/errors.h"
 #include "support/evaluator.h"
 #include "support/fractions.h"
@@ -298,7 +299,7 @@ TEST(Evaluate, TheLengthLimitBoundsTheWorkOfEveryExpression) {
         }
         // At most 8 ms on an idle machine and 50 ms in the sanitizer build; the bound leaves room
         // for a loaded machine. The powers took 150 ms when they were not bounded.
-        EXPECT_LT(fastest, 200) << what;
+        EXPECT_LT(fastest, test::TimeLimitMs(200)) << what;
     }
     EXPECT_THROW(Evaluate(powers), MathError);
 }
@@ -406,7 +407,7 @@ TEST(Evaluate, DeepNestingAndLongTextsFailCleanly) {
     }
     EXPECT_THROW(Evaluate(sum), MathError);
     // Generous bound: only a runaway (quadratic scan of 100 000 levels) would come near it.
-    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_LT(timer.elapsed(), test::TimeLimitMs(5000));
     // Moderate nesting is still an ordinary expression.
     const QString fine = QString(100, u'(') + u'2' + QString(100, u')') + QStringLiteral("*3");
     EXPECT_EQ(Evaluate(fine), 6.0L);
