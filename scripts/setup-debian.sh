@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev qt6-multimedia-dev libcups2-dev libzip-dev qt6-translations-l10n
+    qt6-base-dev libpulse-dev libcups2-dev libzip-dev qt6-translations-l10n
 )
 if [[ ${1:-} != --start ]]; then
     packages+=(

@@ -11,7 +11,7 @@
 #include "app/widget_dialogs.h"
 #include "app/window_metrics.h"
 #include "notation/notation_picture.h"
-#include "sound/qt_audio_output.h"
+#include "sound/pulse_audio_output.h"
 #include "sound/sound_player.h"
 #include "support/printer.h"
 #include "support/program_files.h"
@@ -51,7 +51,7 @@ int RunDesktop(int argc, char* argv[]) {
 
     WidgetDialogs dialogs;
     // No sound device: the program says so once and plays silently.
-    QtAudioOutput audio([&dialogs](const QString& notice) { dialogs.ShowMessage(notice); });
+    PulseAudioOutput audio([&dialogs](const QString& notice) { dialogs.ShowMessage(notice); });
     // While a sound plays the windows repaint and "Stop" is seen; other input waits.
     PlaybackInputGate gate;
     audio.SetWaitHook([&gate] { gate.ProcessEvents(); });

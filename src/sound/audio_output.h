@@ -15,7 +15,7 @@ public:
     virtual ~AudioOutput() = default;
 
     // Plays a WAV image held in memory and returns when it has been played. The user's input
-    // waits meanwhile (QtAudioOutput lets a wait hook decide otherwise). Throws FileError when
+    // waits meanwhile (PulseAudioOutput lets a wait hook decide otherwise). Throws FileError when
     // the image is not playable audio.
     virtual void PlayImage(const QByteArray& wav) = 0;
 

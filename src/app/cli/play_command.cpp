@@ -1,6 +1,6 @@
 #include "app/cli/cli.h"
 #include "app/cli/sound_command.h"
-#include "sound/qt_audio_output.h"
+#include "sound/pulse_audio_output.h"
 #include "sound/sound_player.h"
 #include "support/errors.h"
 
@@ -12,7 +12,7 @@ int PlayCommand(const QStringList& args, Io& io) {
         return *usage;
     }
     QString notice;
-    QtAudioOutput output([&](const QString& text) { notice = text; });
+    PulseAudioOutput output([&](const QString& text) { notice = text; });
     SoundPlayer player(output);
     // Without a sound device there is nothing to hear: the first chord ends the command with the
     // reason, instead of a silent (and with --loop endless) pass.

@@ -5,28 +5,31 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <functional>
-#include <memory>
 
-class QAudioSink;
-class QIODevice;
+struct pa_threaded_mainloop;
+struct pa_context;
+struct pa_stream;
+struct pa_operation;
 
-// The sound server's output through QAudioSink: one 44100 Hz stereo stream stays open while the
-// program runs, so that the chords of a piece follow each other without a gap. Without a usable
-// device it says so once through `notice` and stays silent.
+// The sound server's output (PulseAudio, or PipeWire's PulseAudio service): one 44100 Hz stereo
+// stream stays open while the program runs, so that the chords of a piece follow each other
+// without a gap. Without a usable server it says so once through `notice` and stays silent.
 
 namespace zk {
 
-class QtAudioOutput : public AudioOutput {
+class PulseAudioOutput : public AudioOutput {
 public:
-    explicit QtAudioOutput(std::function<void(const QString&)> notice = {});
-    ~QtAudioOutput() override;
+    explicit PulseAudioOutput(std::function<void(const QString&)> notice = {});
+    ~PulseAudioOutput() override;
+    PulseAudioOutput(const PulseAudioOutput&) = delete;
+    PulseAudioOutput& operator=(const PulseAudioOutput&) = delete;
 
     // Decodes the image (any PCM WAV; other rates and channel counts are converted), queues it
     // and returns once no more than the last 70 ms of it wait in the stream, so that the next
     // image is queued before this one ends. A stream that has run dry (at the start, after a
-    // pause, after Stop) is started at once, however short the image; a short silence goes
-    // first then, so that the chord is heard from its first frame. While it waits, the wait
+    // pause, after Stop) is started at once, however short the image. While it waits, the wait
     // hook runs (see SetWaitHook).
     void PlayImage(const QByteArray& wav) override;
 
@@ -35,8 +38,8 @@ public:
     // as soon as the hook returns, without touching the stream again.
     void Stop() override;
 
-    // Waits until the last frame queued has been heard, by the stream's own clock; at most
-    // `timeoutMs`. The wait hook runs meanwhile.
+    // Waits until the server has played the last frame queued (drained the stream) and the
+    // stream's clock says it has been heard; at most `timeoutMs`. The wait hook runs meanwhile.
     void Drain(int timeoutMs = 5000);
 
     // False once the output has fallen back to silence.
@@ -67,22 +70,30 @@ private:
     class StreamWatch;
 
     bool Open();
+    bool Connect();
+    bool OpenStream();
+    void CloseStream();
+    void Disconnect();
     void FallBackToSilence(const QString& reason);
-    qsizetype QueuedBytes() const;
+    bool StreamBroken() const;
+    std::size_t QueuedBytes() const;
     qint64 UnheardUs() const;
     bool Write(const QByteArray& bytes);
     void StartStream();
+    bool WaitForOperation(pa_operation* operation, int timeoutMs);
     bool Pause();
     Wait Step(StreamWatch& watch);
 
     std::function<void(const QString&)> m_notice;
     std::function<void()> m_waitHook;
-    std::unique_ptr<QAudioSink> m_sink;
-    QIODevice* m_device = nullptr;
+    pa_threaded_mainloop* m_mainloop = nullptr;
+    pa_context* m_context = nullptr;
+    pa_stream* m_stream = nullptr;
+    std::size_t m_targetBytes = 0; // the stream's buffer as the server granted it
     bool m_silent = false;
     bool m_undrained = false;  // sound queued since the last Drain
     bool m_waiting = false;    // PlayImage or Drain is under way (the hook may run)
-    qint64 m_writtenBytes = 0; // since the stream was started; its clock counts from there too
+    qint64 m_writtenBytes = 0; // since the stream was opened; its clock counts from there too
     quint64 m_stops = 0;       // counts the calls of Stop()
 };
 

@@ -1,7 +1,7 @@
-// The system's sound server: chords played through QtAudioOutput are recorded from the monitor of
-// the server's null sink (scripts/start-sound-server.sh) and compared with the synthesised
+// The system's sound server: chords played through PulseAudioOutput are recorded from the monitor
+// of the server's null sink (scripts/start-sound-server.sh) and compared with the synthesised
 // samples, and the recording's clock tells when each chord was heard.
-#include "sound/qt_audio_output.h"
+#include "sound/pulse_audio_output.h"
 
 #include "monitor_recording.h"
 #include "sound/synthesis.h"
@@ -92,11 +92,11 @@ std::vector<qsizetype> Locate(const std::vector<std::int16_t>& recorded,
 
 // Plays with a fresh output and returns what the sink played meanwhile; the output is drained
 // and destroyed before the recording ends.
-Recording Record(MonitorRecorder& recorder, const std::function<void(QtAudioOutput&)>& play) {
+Recording Record(MonitorRecorder& recorder, const std::function<void(PulseAudioOutput&)>& play) {
     const auto begin = SteadyClock::now();
     QString notice;
     {
-        QtAudioOutput output([&](const QString& text) { notice = text; });
+        PulseAudioOutput output([&](const QString& text) { notice = text; });
         play(output);
         output.Drain();
         EXPECT_TRUE(output.HasDevice()) << notice.toStdString();
@@ -139,7 +139,7 @@ TEST_P(ShortAndLongPieces, AreHeardWholeInOrderAndOnTime) {
     SteadyClock::time_point start;
     std::vector<SteadyClock::time_point> returned;
     SteadyClock::time_point drained;
-    const Recording recording = Record(*recorder, [&](QtAudioOutput& output) {
+    const Recording recording = Record(*recorder, [&](PulseAudioOutput& output) {
         if (c.idleMs > 0) {
             output.PlayImage(first);
             output.Drain();
@@ -205,7 +205,7 @@ TEST_P(ShortAndLongPieces, AreHeardWholeInOrderAndOnTime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    QtAudioOutput, ShortAndLongPieces,
+    PulseAudioOutput, ShortAndLongPieces,
     ::testing::Values(
         // The shortest chord: 440 frames each, far less than the server's pre-buffer.
         PieceCase{"Dauer1x60", 1, 60, 0}, PieceCase{"Dauer3x20", 3, 20, 0},
@@ -218,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
         PieceCase{"Dauer5AfterIdle", 5, 1, 2000}, PieceCase{"Dauer1x10AfterIdle", 1, 10, 2000}),
     [](const ::testing::TestParamInfo<PieceCase>& info) { return std::string(info.param.name); });
 
-TEST(QtAudioOutput, OtherWavFormatsArePlayedAtTheirOwnRateAndChannels) {
+TEST(PulseAudioOutput, OtherWavFormatsArePlayedAtTheirOwnRateAndChannels) {
     REQUIRE_SOUND_SERVER();
     // A quarter second of mono, 8 bit, 22050 Hz: one sample value 0xC0 (+64 × 256).
     QByteArray image("RIFF\0\0\0\0WAVEfmt ", 16);
@@ -238,7 +238,7 @@ TEST(QtAudioOutput, OtherWavFormatsArePlayedAtTheirOwnRateAndChannels) {
 
     REQUIRE_RECORDER(recorder);
     const Recording recording =
-        Record(*recorder, [&](QtAudioOutput& output) { output.PlayImage(image); });
+        Record(*recorder, [&](PulseAudioOutput& output) { output.PlayImage(image); });
     const auto loud =
         std::count(recording.samples.begin(), recording.samples.end(), std::int16_t{64 * 256});
     // Both channels for a quarter second at 44100 Hz, not an eighth of a second of noise.
@@ -274,7 +274,7 @@ TEST_P(StopFromTheWaitHook, CutsTheSoundAndReturnsAtOnce) {
     SteadyClock::time_point hookDone; // Stop() has flushed the stream on the server
     SteadyClock::time_point returned;
     int callsAfterStop = 0;
-    const Recording recording = Record(*recorder, [&](QtAudioOutput& output) {
+    const Recording recording = Record(*recorder, [&](PulseAudioOutput& output) {
         const auto start = SteadyClock::now();
         const auto hook = [&] {
             if (stopped != SteadyClock::time_point{}) {
@@ -327,7 +327,7 @@ TEST_P(StopFromTheWaitHook, CutsTheSoundAndReturnsAtOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    QtAudioOutput, StopFromTheWaitHook,
+    PulseAudioOutput, StopFromTheWaitHook,
     ::testing::Values(
         // Three seconds: most of it is still to be written when the hook stops it.
         StopCase{"WhileWriting", 300, StopPhase::Writing, 400},
@@ -338,7 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // With a hook, the waiting calls run it instead of the pending events; without one (or after an
 // empty one is set) the events run while the sound is queued.
-TEST(QtAudioOutput, TheWaitHookTakesThePlaceOfTheEventLoop) {
+TEST(PulseAudioOutput, TheWaitHookTakesThePlaceOfTheEventLoop) {
     REQUIRE_SOUND_SERVER();
     const QByteArray image = ChordWavImage(30, test::Chord({264, 330}), kOrgan);
     struct Row {
@@ -353,7 +353,7 @@ TEST(QtAudioOutput, TheWaitHookTakesThePlaceOfTheEventLoop) {
         // An empty hook brings back the default.
         {"a hook, then none", true, true, true},
     };
-    QtAudioOutput output;
+    PulseAudioOutput output;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         int hookCalls = 0;
@@ -379,7 +379,7 @@ TEST(QtAudioOutput, TheWaitHookTakesThePlaceOfTheEventLoop) {
 // PlayImage and Drain called from the hook do nothing, a hook may replace itself, and an
 // exception from the hook leaves PlayImage; the chords queued by the outer calls are heard
 // whole, in order and without a gap.
-TEST(QtAudioOutput, CallsFromTheWaitHookLeaveTheQueuedSoundAlone) {
+TEST(PulseAudioOutput, CallsFromTheWaitHookLeaveTheQueuedSoundAlone) {
     REQUIRE_SOUND_SERVER();
     REQUIRE_RECORDER(recorder);
     // The second chord fits into the stream at once, so the hook first runs (and throws) once
@@ -393,7 +393,7 @@ TEST(QtAudioOutput, CallsFromTheWaitHookLeaveTheQueuedSoundAlone) {
     int nestedCalls = 0;
     int replacementCalls = 0;
     bool thrown = false;
-    const Recording recording = Record(*recorder, [&](QtAudioOutput& output) {
+    const Recording recording = Record(*recorder, [&](PulseAudioOutput& output) {
         output.SetWaitHook([&] {
             ++nestedCalls;
             output.PlayImage(nested);
