@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libpulse-dev libcups2-dev libzip-dev qt6-translations-l10n
+    cmark-gfm
 )
 if [[ ${1:-} != --start ]]; then
     packages+=(
@@ -15,6 +16,7 @@ if [[ ${1:-} != --start ]]; then
         pulseaudio pulseaudio-utils sox fluidsynth timgm6mb-soundfont
         cups-daemon cups-client
         desktop-file-utils appstream man-db groff-base bash-completion dpkg-dev file
+        lintian shared-mime-info xdg-utils libfile-mimeinfo-perl
     )
 fi
 
