@@ -17,7 +17,11 @@
 #include "support/program_files.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
 #include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 #include <cstdio>
@@ -34,7 +38,7 @@ bool HasDisplay() {
 
 } // namespace
 
-int RunDesktop(int argc, char* argv[]) {
+int RunDesktop(int argc, char* argv[], const QString& file) {
     if (!HasDisplay()) {
         std::fputs("Zirkelon braucht einen Bildschirm (X11 oder Wayland); es wurde keiner "
                    "gefunden.\n\"zirkelon --help\" zeigt, was ohne Fenster geht.\n",
@@ -63,9 +67,13 @@ int RunDesktop(int argc, char* argv[]) {
     NotationPicture picture(PrimaryScreenRect().size());
     NotationWindow notation(picture);
     ModulationWindow modulation(dialogs);
+    // The first start of a portable copy puts a launcher onto the desktop; a run with its own
+    // home folder writes nothing outside it.
     const auto firstStart = [&dialogs] {
-        CreateDesktopShortcut(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
-                              QCoreApplication::applicationFilePath(), dialogs);
+        if (qEnvironmentVariableIsEmpty("ZIRKELON_HOME")) {
+            CreateDesktopShortcut(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+                                  QCoreApplication::applicationFilePath(), ProgramDir(), dialogs);
+        }
     };
     MainWindow main(sound, notation, dialogs, firstStart);
     dialogs.SetParent(&main);
@@ -97,6 +105,9 @@ int RunDesktop(int argc, char* argv[]) {
     // Closing the start window ends the program, also while a piece plays over and over: the
     // sound stops, the pass returns, then the event loops end.
     start.quit = [&app, &main] {
+        if (!MayQuit(main)) {
+            return;
+        }
         main.StopEverything();
         app.quit();
     };
@@ -109,8 +120,19 @@ int RunDesktop(int argc, char* argv[]) {
             start.show();
         }
     });
+    // The user guide, shown by the desktop's viewer for HTML.
+    main.installedGuide = QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/' +
+                                          QStringLiteral(ZK_GUIDE_INSTALLED));
+    main.builtGuide = QStringLiteral(ZK_GUIDE_BUILD);
+    main.showFile = [](const QString& path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
     QApplication::setQuitOnLastWindowClosed(false); // the start window alone ends the program
     start.show();
+    if (!file.isEmpty()) {
+        showMain();
+        QTimer::singleShot(0, &main, [&main, file] { main.OpenFromCommandLine(file); });
+    }
     return app.exec();
 }
 

@@ -22,13 +22,18 @@ void Write(FILE* stream, const QString& text) {
 
 int main(int argc, char* argv[]) {
     if (argc == 1) {
-        return zk::RunDesktop(argc, argv);
+        return zk::RunDesktop(argc, argv, QString());
     }
     // The arguments as given: a GUI application would take its own options ("-reverse",
     // "-platform X") out of them, even after "--".
     QStringList args;
     for (int i = 1; i < argc; ++i) {
         args << QString::fromLocal8Bit(argv[i]);
+    }
+    // A file alone, as the file manager passes it: the window opens with it.
+    if (QString file; zk::cli::OpensInWindow(args, file)) {
+        int windowArgc = 1;
+        return zk::RunDesktop(windowArgc, argv, file);
     }
     // The command line needs no display: a core application reads the locale and the paths.
     // A command that draws text gets the fonts of a GUI application, still without a display.

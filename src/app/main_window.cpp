@@ -19,10 +19,10 @@
 namespace zk {
 
 QString ToneHistoryPath() {
-    return ProgramDir() + QStringLiteral("zirkelon.in1");
+    return ConfigDir() + QStringLiteral("zirkelon.in1");
 }
 QString ChordHistoryPath() {
-    return ProgramDir() + QStringLiteral("zirkelon.in2");
+    return ConfigDir() + QStringLiteral("zirkelon.in2");
 }
 
 MainWindow::MainWindow(SoundPlayer& sound, NotationWindow& notation, UserDialogs& dialogs,

@@ -94,9 +94,19 @@ public:
     // The program does this before it ends.
     void StopEverything();
 
-    // Whether an input event is a click on the menu item "Stop" (for the input gate while a
-    // sound plays).
+    // Whether an input event is a click on the menu item "Stop", or its key Esc while no cell is
+    // being edited (for the input gate while a sound plays).
     bool IsStopClick(QObject* target, const QEvent& event) const;
+
+    // Opens a piece file or a MusicXML score named on the command line, as "Öffnen" does.
+    void OpenFromCommandLine(const QString& path);
+
+    // Where the user guide is: the installed one for an installed copy, else the one the build
+    // made. Set by the shell; the tests point them elsewhere.
+    QString installedGuide;
+    QString builtGuide;
+    // Shows a file in the desktop's own viewer; false when none could be started.
+    std::function<bool(const QString& path)> showFile;
 
     // Set by the shell: the window switching and the start window's return.
     std::function<void()> showModulationWindow;
@@ -111,6 +121,10 @@ public slots:
     void Edieren1Click();
     void ffnen1Click();
     void Speichern1Click();
+    // "Speichern unter…": asks for a new name in the folder of the piece last saved or opened.
+    void SpeichernUnterClick();
+    // "Benutzerhandbuch" (F1): the user guide in the desktop's viewer.
+    void BenutzerhandbuchClick();
     void Tonartwechsel1Click();
     void Ediermodus1Click();
     void KlickaufAkkordltihnertnen1Click();

@@ -14,6 +14,7 @@
 #include "support/text_helpers.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -32,7 +33,7 @@ const QString kMidiFilter = QStringLiteral("MIDI-Dateien (*.mid)|*.mid|Alle Date
 // The settings file "zirkelon.in5" remembers the MIDI file last written, as "zirkelon.in4" does
 // for WAV files; before the first one the dialog proposes "midi/midi1.mid" in the program folder.
 QString MidiIniPath() {
-    return ProgramDir() + QStringLiteral("zirkelon.in5");
+    return ConfigDir() + QStringLiteral("zirkelon.in5");
 }
 QString SaveMidiStartName() {
     return LastFileNameOr(MidiIniPath(), ProgramDir() + QStringLiteral("midi/midi1.mid"));
@@ -56,7 +57,7 @@ QString TemperamentHelpText() {
         QStringLiteral("                Hinweis"),
         QStringLiteral("Sie können die Temperaturen ändern oder weitere Temperaturen \"mx\" "
                        "zufügen."),
-        QStringLiteral("Sie wird als Datei \"") + ProgramDir() +
+        QStringLiteral("Sie wird als Datei \"") + ConfigDir() +
             QStringLiteral("zirkelon.in3\" abgespeichert."),
         QString(),
         QStringLiteral("Durch Löschen oder Umbenennen der Datei machen Sie alle Änderungen wieder "
@@ -79,6 +80,17 @@ std::pair<QString, QString> FolderAndName(const QString& path) {
         return {path, QString()};
     }
     return {info.path(), info.fileName()};
+}
+
+// The name the piece dialogs propose: the remembered file's, none for opening and "Neues Stück"
+// for saving before any piece was saved or opened (the settings' "file1" is no name to show).
+const QString kNewPieceName = QStringLiteral("Neues Stück");
+std::pair<QString, QString> PieceDialogStart(const QString& whenNone) {
+    auto [folder, name] = FolderAndName(ReadLastFileName(LastPieceFileIni()));
+    if (name == u"file1") {
+        name = whenNone;
+    }
+    return {folder, name};
 }
 
 // A piece's name in the files it is exported to; a piece without a name is Zirkelon's.
@@ -151,7 +163,7 @@ void MainWindow::mitteltnig1Click() {
 
 void MainWindow::Speichern1Click() {
     RunCommand([this] {
-        const auto [folder, name] = FolderAndName(ReadLastFileName(LastPieceFileIni()));
+        const auto [folder, name] = PieceDialogStart(kNewPieceName);
         const auto path = m_dialogs.AskSaveFileName(folder, name, kAllFilesFilter);
         if (!path) {
             m_dialogs.ShowMessage(QStringLiteral("Nicht gespeichert"));
@@ -161,6 +173,44 @@ void MainWindow::Speichern1Click() {
         RememberPieceFile(*path);
         m_pieceModified = false;
     });
+}
+
+void MainWindow::SpeichernUnterClick() {
+    RunCommand([this] {
+        // A new name in the folder of the piece last saved or opened: the piece's own name, or
+        // "Neues Stück" for a piece without one.
+        const QString folder = PieceDialogStart(QString()).first;
+        const QString name = m_pieceName.isEmpty() ? kNewPieceName : m_pieceName;
+        const auto path = m_dialogs.AskSaveFileName(folder, name, kAllFilesFilter);
+        if (!path) {
+            m_dialogs.ShowMessage(QStringLiteral("Nicht gespeichert"));
+            return;
+        }
+        SavePieceFile(*path, m_table, m_sound.timbre().overtoneTexts);
+        RememberPieceFile(*path);
+        m_pieceModified = false;
+    });
+}
+
+void MainWindow::BenutzerhandbuchClick() {
+    const QString guide =
+        IsInstalledCopy(QCoreApplication::applicationDirPath()) || !QFileInfo::exists(builtGuide)
+            ? installedGuide
+            : builtGuide;
+    if (!QFileInfo::exists(guide)) {
+        m_dialogs.ShowMessage(
+            QStringLiteral("Das Benutzerhandbuch ist nicht zu finden (\"%1\").").arg(guide));
+        return;
+    }
+    if (!showFile || !showFile(guide)) {
+        m_dialogs.ShowMessage(QStringLiteral("Das Benutzerhandbuch \"%1\" ließ sich nicht "
+                                             "anzeigen: Kein Programm zum Anzeigen gefunden.")
+                                  .arg(guide));
+    }
+}
+
+void MainWindow::OpenFromCommandLine(const QString& path) {
+    RunCommand([&] { OpenPieceOrScore(QFileInfo(path).absoluteFilePath()); });
 }
 
 bool MainWindow::MayReplaceTable() {
@@ -175,7 +225,7 @@ void MainWindow::ffnen1Click() {
         if (!MayReplaceTable()) {
             return;
         }
-        const auto [folder, name] = FolderAndName(ReadLastFileName(LastPieceFileIni()));
+        const auto [folder, name] = PieceDialogStart(QString());
         const auto path = m_dialogs.AskOpenFileName(folder, name, kPieceOrScoreFilter);
         if (!path) {
             m_dialogs.ShowMessage(QStringLiteral("Abbruch!"));
@@ -214,7 +264,7 @@ void MainWindow::OpenPieceOrScore(const QString& path) {
 void MainWindow::Beenden1Click() {
     m_settings.onlyCompute = true;
     try {
-        DeleteTempFiles(ProgramDir() + QStringLiteral("wav"), m_dialogs);
+        DeleteTempFiles(CacheDir() + QStringLiteral("wav"), m_dialogs);
     } catch (const Error& error) {
         m_dialogs.ShowMessage(error.message());
     }
@@ -222,14 +272,17 @@ void MainWindow::Beenden1Click() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!modulationWindowVisible || !modulationWindowVisible()) {
-        if (showStartWindow) {
-            showStartWindow();
-        }
-    }
-    if (!m_pieceModified) {
+    // The start window comes back once the main window really closes: while it stays open (the
+    // user chose to save instead), the start window's "Beenden" must not be at hand.
+    const auto closing = [this, event] {
         StopEverything(); // a pass playing over and over must not go on without its window
         event->accept();
+        if ((!modulationWindowVisible || !modulationWindowVisible()) && showStartWindow) {
+            showStartWindow();
+        }
+    };
+    if (!m_pieceModified) {
+        closing();
         return;
     }
     const TextDialogResult answer = m_dialogs.ShowTextDialog(
@@ -238,8 +291,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
                        "stattdessen geseichert."),
         TextDialogMode::OkCancel);
     if (answer.accepted) {
-        StopEverything();
-        event->accept();
+        closing();
         return;
     }
     event->ignore();

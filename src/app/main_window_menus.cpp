@@ -8,6 +8,7 @@
 #include "support/printer.h"
 
 #include <QCoreApplication>
+#include <QKeySequence>
 #include <QMenuBar>
 
 namespace zk {
@@ -22,15 +23,24 @@ void MainWindow::BuildMenus() {
         return action;
     };
 
+    // The keys every desktop program has, shown beside the menu items; spelt out, for the
+    // platform's standard keys leave some of them out on a desktop other than KDE or GNOME.
     QMenu* datei = bar->addMenu(QStringLiteral("Datei"));
-    add(datei, QStringLiteral("Öffnen"), "ffnen1", &MainWindow::ffnen1Click);
-    add(datei, QStringLiteral("Speichern"), "Speichern1", &MainWindow::Speichern1Click);
+    add(datei, QStringLiteral("Öffnen"), "ffnen1", &MainWindow::ffnen1Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    add(datei, QStringLiteral("Speichern"), "Speichern1", &MainWindow::Speichern1Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    add(datei, QStringLiteral("Speichern unter…"), "SpeichernUnter1",
+        &MainWindow::SpeichernUnterClick)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     add(datei, QStringLiteral("Alles löschen"), "Alleslschen1", &MainWindow::Alleslschen1Click);
     datei->addSeparator();
     add(datei, QStringLiteral("Drucken und Seite auswerfen"), "Seiteauswerfen1",
-        &MainWindow::Seiteauswerfen1Click);
+        &MainWindow::Seiteauswerfen1Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     datei->addSeparator();
-    add(datei, QStringLiteral("Beenden"), "Beenden1", &MainWindow::Beenden1Click);
+    add(datei, QStringLiteral("Beenden"), "Beenden1", &MainWindow::Beenden1Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* eingabe = bar->addMenu(QStringLiteral("Frequenzeingabe"));
     struct Tool {
@@ -77,7 +87,8 @@ void MainWindow::BuildMenus() {
     }
 
     QMenu* spielen = bar->addMenu(QStringLiteral("Spielen"));
-    add(spielen, QStringLiteral("Spiele"), "Spiele1", &MainWindow::Spiele1Click);
+    add(spielen, QStringLiteral("Spiele"), "Spiele1", &MainWindow::Spiele1Click)
+        ->setShortcut(Qt::Key_F5);
     add(spielen, QStringLiteral("Zeile einfügen,  entfernen  oder drucken"), "Edieren1",
         &MainWindow::Edieren1Click);
     add(spielen, QStringLiteral("Tonart überprüfen"), "Tonartwechsel1",
@@ -134,9 +145,17 @@ void MainWindow::BuildMenus() {
 
     Stop1 = bar->addAction(QStringLiteral("Stop"));
     Stop1->setObjectName(QStringLiteral("Stop1"));
+    // A cell editor takes Esc for itself (PieceGrid); elsewhere in the window it is "Stop".
+    Stop1->setShortcut(Qt::Key_Escape);
+    Stop1->setToolTip(QStringLiteral("Stop (Esc)"));
     connect(Stop1, &QAction::triggered, this, &MainWindow::Stop1Click);
 
-    BuildExampleMenu(bar->addMenu(QStringLiteral("Hilfe")), QStringLiteral("Hilfe"));
+    QMenu* hilfe = bar->addMenu(QStringLiteral("Hilfe"));
+    add(hilfe, QStringLiteral("Benutzerhandbuch"), "Benutzerhandbuch1",
+        &MainWindow::BenutzerhandbuchClick)
+        ->setShortcut(Qt::Key_F1);
+    hilfe->addSeparator();
+    BuildExampleMenu(hilfe, QStringLiteral("Hilfe"));
 
     QAction* modulation = bar->addAction(QStringLiteral("Zum Programm Modulationen berechnen"));
     modulation->setObjectName(QStringLiteral("Modulationenberechnen1"));

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -129,6 +130,15 @@ void MainWindow::StopEverything() {
 }
 
 bool MainWindow::IsStopClick(QObject* target, const QEvent& event) const {
+    if (event.type() == QEvent::KeyPress) {
+        // Esc is "Stop" too, unless it ends the editing of a cell.
+        const auto& key = static_cast<const QKeyEvent&>(event);
+        if (key.key() != Qt::Key_Escape || key.modifiers() != Qt::NoModifier || sg->IsEditing()) {
+            return false;
+        }
+        const auto* widget = qobject_cast<const QWidget*>(target);
+        return target == windowHandle() || (widget != nullptr && widget->window() == this);
+    }
     if (event.type() != QEvent::MouseButtonPress || Stop1 == nullptr) {
         return false;
     }

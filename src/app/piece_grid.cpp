@@ -65,6 +65,12 @@ bool PieceGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* even
 }
 
 bool PieceGrid::eventFilter(QObject* watched, QEvent* event) {
+    // Esc in a cell editor puts the cell back as it was; the window's Esc ("Stop") waits.
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        event->accept();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         if (HandleKey(static_cast<QKeyEvent*>(event), static_cast<QWidget*>(watched))) {
             return true;

@@ -26,6 +26,9 @@ public:
     // Makes the table row `row` the top visible row (rows below 1 count as 1).
     void ScrollToTableRow(int row);
 
+    // Whether a cell editor is open: Esc then ends the editing and is no shortcut.
+    bool IsEditing() const { return state() == EditingState; }
+
 signals:
     // A key was pressed in the grid or in one of its cell editors.
     void keyPressed();

@@ -1,5 +1,6 @@
 #include "app/shutdown.h"
 
+#include "app/window_metrics.h"
 #include "support/errors.h"
 #include "support/program_files.h"
 #include "support/user_dialogs.h"
@@ -8,6 +9,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QWidget>
 
 namespace zk {
 
@@ -66,6 +68,20 @@ void DeleteTempFiles(const QString& folder, UserDialogs& dialogs) {
     }
 }
 
+bool MayQuit(QWidget& mainWindow) {
+    return !mainWindow.isVisible() || mainWindow.close();
+}
+
+QString DesktopStringValue(const QString& text) {
+    // A desktop-entry string escapes the backslash and the line breaks.
+    QString value = text;
+    value.replace(u'\\', QStringLiteral("\\\\"));
+    value.replace(u'\n', QStringLiteral("\\n"));
+    value.replace(u'\r', QStringLiteral("\\r"));
+    value.replace(u'\t', QStringLiteral("\\t"));
+    return value;
+}
+
 QString DesktopExecArgument(const QString& path) {
     // Quoted for the launcher's command line ("\"", "`", "$" and "\\" escaped inside the quotes),
     // then written as a desktop-entry string, where a backslash is doubled once more and a
@@ -83,29 +99,37 @@ QString DesktopExecArgument(const QString& path) {
     return quoted;
 }
 
-void CreateDesktopShortcut(const QString& desktopFolder, const QString& programPath,
-                           UserDialogs& dialogs) {
-    QDir().mkpath(desktopFolder);
-    const QString path = QDir(desktopFolder).filePath(QStringLiteral("Zirkelon.desktop"));
-    QString entry = QStringLiteral("[Desktop Entry]\n"
-                                   "Type=Application\n"
-                                   "Name=Zirkelon\n"
-                                   "Comment=Reine Stimmung hören und berechnen\n"
-                                   "Exec=%1\n"
-                                   "Path=/\n"
-                                   "Terminal=false\n"
-                                   "Categories=AudioVideo;Audio;Education;Music;\n")
-                        .arg(DesktopExecArgument(programPath));
-    // An installed copy has its icon in the icon theme.
-    if (IsInstalledCopy(QFileInfo(programPath).absolutePath())) {
-        entry += QStringLiteral("Icon=%1\n").arg(QLatin1String(kDesktopEntryId));
+bool CreateDesktopShortcut(const QString& desktopFolder, const QString& programPath,
+                           const QString& iconFolder, UserDialogs& dialogs) {
+    // An installed copy has its menu entry. A desktop folder that is missing is not made, and
+    // one that is the home folder itself (where the desktop shows no files) gets nothing.
+    if (IsInstalledCopy(QFileInfo(programPath).absolutePath()) || desktopFolder.isEmpty() ||
+        !QFileInfo(desktopFolder).isDir() ||
+        QFileInfo(desktopFolder).canonicalFilePath() ==
+            QFileInfo(QDir::homePath()).canonicalFilePath()) {
+        return false;
     }
+    // The launcher shows the program's icon, kept beside the program's own files.
+    const QString icon = QDir(iconFolder).filePath(QStringLiteral("zirkelon.png"));
+    WriteFileBytes(icon, ProgramIconPng());
+    const QString path = QDir(desktopFolder).filePath(QStringLiteral("Zirkelon.desktop"));
+    const QString entry = QStringLiteral("[Desktop Entry]\n"
+                                         "Type=Application\n"
+                                         "Name=Zirkelon\n"
+                                         "Comment=Reine Stimmung hören und berechnen\n"
+                                         "Exec=%1\n"
+                                         "Icon=%2\n"
+                                         "Path=/\n"
+                                         "Terminal=false\n"
+                                         "Categories=AudioVideo;Audio;Music;\n")
+                              .arg(DesktopExecArgument(programPath), DesktopStringValue(icon));
     WriteFileBytes(path, entry.toUtf8());
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner |
                                     QFileDevice::ExeUser | QFileDevice::ExeGroup |
                                     QFileDevice::ExeOther);
     dialogs.ShowMessage(QStringLiteral("Es wurde eine Verknüpfung auf dem Desktop erstellt.\rDiese "
                                        "können Sie mit Klick auf die rechte Maustaste löschen."));
+    return true;
 }
 
 } // namespace zk

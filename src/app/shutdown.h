@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 namespace zk {
 
 class UserDialogs;
@@ -23,9 +25,19 @@ void DeleteTempFiles(const QString& folder, UserDialogs& dialogs);
 // escaped.
 QString DesktopExecArgument(const QString& path);
 
-// On the first start: a launcher for the program on the user's desktop ("Zirkelon.desktop",
-// executable), and the message that says so. Throws FileError when it cannot be written.
-void CreateDesktopShortcut(const QString& desktopFolder, const QString& programPath,
-                           UserDialogs& dialogs);
+// Whether the program may end now: an open main window is closed first, through its question
+// about unsaved edits; when it stays open (the user saves instead), the program goes on.
+bool MayQuit(QWidget& mainWindow);
+
+// A text as the value of a desktop entry's string key holds it (backslash, line breaks escaped).
+QString DesktopStringValue(const QString& text);
+
+// On the first start of a portable copy: a launcher for the program in the user's desktop folder
+// ("Zirkelon.desktop", executable) with the program's icon, written as "zirkelon.png" into
+// `iconFolder`, and the message that says so. Nothing is written, and false returned, for an
+// installed copy (it has its menu entry), for a desktop folder that does not exist (it is never
+// made) and for one that is the home folder. Throws FileError when a file cannot be written.
+bool CreateDesktopShortcut(const QString& desktopFolder, const QString& programPath,
+                           const QString& iconFolder, UserDialogs& dialogs);
 
 } // namespace zk

@@ -14,13 +14,17 @@ namespace zk {
 QString QtFileFilter(const QString& filter) {
     // "Beschreibung|Muster|Beschreibung|Muster" → "Beschreibung;;Beschreibung"; the description
     // already names its pattern in parentheses.
+    // "*.*" matches only names with a dot here: "Alle Dateien" means all of them, "*".
     const QStringList parts = filter.split(u'|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts.at(i);
+        QString description = parts.at(i);
+        description.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
         filters << (description.contains(u'(')
                         ? description
-                        : description + QStringLiteral(" (") + parts.at(i + 1) + u')');
+                        : description + QStringLiteral(" (") +
+                              (parts.at(i + 1) == u"*.*" ? QStringLiteral("*") : parts.at(i + 1)) +
+                              u')');
     }
     return filters.join(QStringLiteral(";;"));
 }

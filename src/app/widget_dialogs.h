@@ -50,7 +50,8 @@ private:
 // (which is always on top) included, so that no question is hidden behind a picture.
 void KeepAboveTheProgramsWindows(QWidget& dialog);
 
-// A filter in the program's notation ("Alle Dateien (*.*)|*.*") for Qt's file dialogs.
+// A filter in the program's notation ("Alle Dateien (*.*)|*.*") for Qt's file dialogs, where
+// "all files" is "*" (Windows' "*.*" would hide the files without an extension).
 QString QtFileFilter(const QString& filter);
 
 } // namespace zk

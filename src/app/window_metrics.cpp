@@ -2,6 +2,7 @@
 
 #include "support/program_files.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -20,6 +21,13 @@ QIcon ProgramIcon() {
         own.addFile(QStringLiteral(":/icons/zirkelon-%1.png").arg(size), QSize(size, size));
     }
     return QIcon::fromTheme(QLatin1String(kDesktopEntryId), own);
+}
+
+QByteArray ProgramIconPng() {
+    static const bool registered = (InitIconResources(), true);
+    Q_UNUSED(registered);
+    QFile file(QStringLiteral(":/icons/zirkelon-256.png"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QRect PrimaryScreenRect() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QIcon>
 #include <QRect>
@@ -18,6 +19,10 @@ QFont CourierNewFont(int points);
 // The program's icon: the icon theme's where the program is installed, else its own pictures
 // (48, 128 and 256 pixels, compiled in).
 QIcon ProgramIcon();
+
+// The program's icon as a 256 × 256 PNG file's bytes (the picture the installation puts into the
+// icon theme).
+QByteArray ProgramIconPng();
 
 // "\r" and "\r\n" as "\n": the program writes line breaks as "\r", Qt's widgets show "\n".
 QString DisplayLineBreaks(const QString& text);

@@ -106,7 +106,7 @@ QStringList TemperamentList::DefaultLines() {
 }
 
 QString TemperamentList::FilePath() {
-    return ProgramDir() + QStringLiteral("zirkelon.in3");
+    return ConfigDir() + QStringLiteral("zirkelon.in3");
 }
 
 bool TemperamentList::LoadOrCreate() {

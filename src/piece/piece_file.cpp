@@ -63,7 +63,7 @@ std::optional<TimbreTexts> OpenPieceFile(const QString& path, PieceTable& table)
 }
 
 QString LastPieceFileIni() {
-    return ProgramDir() + QStringLiteral("zirkelon.ini");
+    return ConfigDir() + QStringLiteral("zirkelon.ini");
 }
 
 } // namespace zk

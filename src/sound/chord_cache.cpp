@@ -58,7 +58,7 @@ QString ChordCacheFolder(int dauer, const Timbre& timbre) {
 }
 
 QString ChordCachePath(int dauer, const ChordFrequencies& frequencies, const Timbre& timbre) {
-    return ProgramDir() + ChordCacheFolder(dauer, timbre) + u'/' + ChordCacheName(frequencies) +
+    return CacheDir() + ChordCacheFolder(dauer, timbre) + u'/' + ChordCacheName(frequencies) +
            QStringLiteral(".wav");
 }
 

@@ -20,7 +20,7 @@ QString ChordCacheName(const ChordFrequencies& frequencies);
 // + "R" or "S" + Dauer ("wav/R92").
 QString ChordCacheFolder(int dauer, const Timbre& timbre);
 
-// ProgramDir() + folder + "/" + name + ".wav".
+// CacheDir() + folder + "/" + name + ".wav".
 QString ChordCachePath(int dauer, const ChordFrequencies& frequencies, const Timbre& timbre);
 
 } // namespace zk

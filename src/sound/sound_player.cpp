@@ -95,7 +95,7 @@ void SoundPlayer::WriteLastPieceWav(const QString& path) const {
 }
 
 void SoundPlayer::PlayLastPiece(PlaybackControl& control) {
-    const QString path = ProgramDir() + QStringLiteral("temp.wav");
+    const QString path = CacheDir() + QStringLiteral("temp.wav");
     WriteLastPieceWav(path);
     RepeatPlayback(m_output, ReadWholeFile(path), control);
 }
@@ -111,7 +111,7 @@ void SoundPlayer::PlaySavedFile(const QString& path, PlaybackControl& control) {
 }
 
 QString WavIniPath() {
-    return ProgramDir() + QStringLiteral("zirkelon.in4");
+    return ConfigDir() + QStringLiteral("zirkelon.in4");
 }
 
 QString SaveWavStartName() {

@@ -87,6 +87,100 @@ QString ProgramDirFor(const QString& zirkelonHome, const QString& executableDir)
     return WithSlash(data);
 }
 
+ProgramFolders ProgramFoldersFor(const QString& zirkelonHome, const QString& executableDir,
+                                 const QString& configHome, const QString& cacheHome) {
+    const QString data = ProgramDirFor(zirkelonHome, executableDir);
+    // Only an installed copy run without $ZIRKELON_HOME follows the XDG folders.
+    if (!zirkelonHome.isEmpty() || !IsInstalledCopy(executableDir) || configHome.isEmpty() ||
+        cacheHome.isEmpty()) {
+        return {data, data, data};
+    }
+    const QString name = QStringLiteral("zirkelon/");
+    return {data, WithSlash(configHome) + name, WithSlash(cacheHome) + name};
+}
+
+namespace {
+
+ProgramFolders CurrentFolders() {
+    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return ProgramFoldersFor(qEnvironmentVariable("ZIRKELON_HOME"), ExecutableDir(), config, cache);
+}
+
+// The folders of this run, created, the older files moved once per run.
+ProgramFolders ReadyFolders() {
+    const ProgramFolders folders = CurrentFolders();
+    QDir().mkpath(folders.config);
+    QDir().mkpath(folders.cache);
+    static bool moved = false;
+    if (!moved && folders.config != folders.data) {
+        moved = true;
+        MoveOlderFiles(folders);
+    }
+    return folders;
+}
+
+// Moves one file or folder unless something is at `to` already.
+bool MoveIfFree(const QString& from, const QString& to) {
+    if (QFileInfo::exists(to) || QFileInfo(to).isSymLink()) {
+        return false;
+    }
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    if (QDir().rename(from, to)) {
+        return true;
+    }
+    // Another file system: a file is copied and then removed; a folder's files one by one.
+    if (QFileInfo(from).isDir()) {
+        bool all = true;
+        QDir().mkpath(to);
+        const QDir source(from);
+        for (const QString& entry :
+             source.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            all = MoveIfFree(source.filePath(entry), QDir(to).filePath(entry)) && all;
+        }
+        return all && QDir().rmdir(from);
+    }
+    return QFile::copy(from, to) && QFile::remove(from);
+}
+
+} // namespace
+
+QString ConfigDir() {
+    return ReadyFolders().config;
+}
+
+QString CacheDir() {
+    return ReadyFolders().cache;
+}
+
+QStringList MoveOlderFiles(const ProgramFolders& folders) {
+    QStringList moved;
+    const QDir data(folders.data);
+    if (folders.config == folders.data && folders.cache == folders.data) {
+        return moved;
+    }
+    const auto move = [&](const QString& name, const QString& toFolder) {
+        const QString from = data.filePath(name);
+        const QFileInfo info(from);
+        if ((info.isFile() || info.isDir()) && !info.isSymLink() &&
+            MoveIfFree(from, QDir(toFolder).filePath(name))) {
+            moved << name;
+        }
+    };
+    for (const QString& name :
+         data.entryList({QStringLiteral("zirkelon.ini"), QStringLiteral("zirkelon.in?")},
+                        QDir::Files, QDir::Name)) {
+        move(name, folders.config);
+    }
+    move(QStringLiteral("temp.wav"), folders.cache);
+    // The chord cache is the folders inside "wav/"; the WAV files there are the user's.
+    const QDir wav(data.filePath(QStringLiteral("wav")));
+    for (const QString& name : wav.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        move(QStringLiteral("wav/") + name, folders.cache);
+    }
+    return moved;
+}
+
 std::optional<QString> ReadTextFile(const QString& path) {
     try {
         return DecodeFileText(ReadFileBytes(path, kMaxTextFileBytes));

@@ -20,6 +20,38 @@ QString ProgramDir();
 // The same for a given $ZIRKELON_HOME (empty: unset) and executable folder.
 QString ProgramDirFor(const QString& zirkelonHome, const QString& executableDir);
 
+// Where the program keeps which of its files, each folder ending with "/". A portable copy and
+// every run with $ZIRKELON_HOME keep all of them in ProgramDir(); an installed copy follows the
+// XDG base directories: its lists, histories and remembered file names in
+// $XDG_CONFIG_HOME/zirkelon/, the chord cache and "temp.wav" in $XDG_CACHE_HOME/zirkelon/, and
+// the files the user saves by default (wav/, midi/) in ProgramDir() ($XDG_DATA_HOME/zirkelon/).
+struct ProgramFolders {
+    QString data;
+    QString config;
+    QString cache;
+};
+
+// The folders for a given $ZIRKELON_HOME, executable folder and the user's XDG config and cache
+// folders (e.g. ~/.config, ~/.cache). Only the data folder is created, as by ProgramDirFor.
+ProgramFolders ProgramFoldersFor(const QString& zirkelonHome, const QString& executableDir,
+                                 const QString& configHome, const QString& cacheHome);
+
+// The folder of the lists, histories and remembered file names ("zirkelon.ini", "zirkelon.in1"
+// to "zirkelon.in5"). Created when missing; on an installed copy's first use, the files an older
+// version kept in ProgramDir() are moved there (see MoveOlderFiles).
+QString ConfigDir();
+
+// The folder of the chord cache ("wav/…/") and "temp.wav". Created when missing; older files
+// are moved there as for ConfigDir().
+QString CacheDir();
+
+// Moves what an older version kept in `folders.data` to where it belongs now: the settings files
+// into `folders.config`, "temp.wav" and the chord cache's folders (the folders inside "wav/")
+// into `folders.cache`. The user's own files in "wav/" and everything else stay. A file that is
+// already at its new place is not overwritten: the older one stays where it was, so nothing is
+// lost. Returns the files moved. Nothing happens when the three folders are the same.
+QStringList MoveOlderFiles(const ProgramFolders& folders);
+
 // Whether the executable folder is the "bin" folder of an installation (its "share" folder holds
 // the program's menu entry): such a copy never keeps its files beside the executable, also where
 // it could write there (as root).

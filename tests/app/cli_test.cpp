@@ -110,3 +110,35 @@ TEST(Cli, EveryCommandExplainsItselfOnHelp) {
 
 } // namespace
 } // namespace zk::cli
+
+namespace zk::cli {
+namespace {
+
+// "zirkelon DATEI", as a file manager starts the program, opens the window; a command, an
+// option or anything more stays the command line's.
+TEST(Cli, AFileAloneOpensTheWindow) {
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"stueck.txt"}, "stueck.txt"},
+        {{"/home/anna/Kadenz"}, "/home/anna/Kadenz"},
+        {{"mit leer.mxl"}, "mit leer.mxl"},
+        {{"--", "-x"}, "-x"},       // a name beginning with "-" after "--"
+        {{"play.txt"}, "play.txt"}, // not the command "play"
+        {{"play"}, nullptr},        // the command without its file: a wrong call
+        {{"scala"}, nullptr},       // the first word of "scala import"
+        {{"--version"}, nullptr},
+        {{"-x"}, nullptr},
+        {{"--"}, nullptr},
+        {{"a.txt", "b.txt"}, nullptr},
+        {{""}, nullptr},
+    };
+    for (const auto& [args, file] : cases) {
+        QString opened = QStringLiteral("unverändert");
+        EXPECT_EQ(OpensInWindow(args, opened), file != nullptr) << args.join(u' ').toStdString();
+        EXPECT_EQ(opened, file != nullptr ? QString::fromUtf8(file) : QStringLiteral("unverändert"))
+            << args.join(u' ').toStdString();
+    }
+    EXPECT_TRUE(HelpText().contains(QStringLiteral("zirkelon DATEI")));
+}
+
+} // namespace
+} // namespace zk::cli

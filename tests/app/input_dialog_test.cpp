@@ -236,8 +236,15 @@ TEST(WidgetDialogs, EveryDialogStaysAboveTheAlwaysOnTopPictures) {
 
 TEST(WidgetDialogs, LineBreaksAndFilters) {
     EXPECT_EQ(DisplayLineBreaks(QStringLiteral("a\rb\r\nc")), QStringLiteral("a\nb\nc"));
-    EXPECT_EQ(QtFileFilter(QStringLiteral("Wavdateien (*.wav)|*.WAV|Alle Dateien (*.*)|*.*")),
-              QStringLiteral("Wavdateien (*.wav);;Alle Dateien (*.*)"));
+    // "All files" shows the files without an extension too.
+    const std::pair<const char*, const char*> filters[] = {
+        {"Wavdateien (*.wav)|*.WAV|Alle Dateien (*.*)|*.*", "Wavdateien (*.wav);;Alle Dateien (*)"},
+        {"Bilder|*.png|Alle Dateien|*.*", "Bilder (*.png);;Alle Dateien (*)"},
+        {"Alle Dateien (*)|*", "Alle Dateien (*)"},
+    };
+    for (const auto& [filter, qt] : filters) {
+        EXPECT_EQ(QtFileFilter(QString::fromUtf8(filter)), QString::fromUtf8(qt)) << filter;
+    }
 }
 
 } // namespace

@@ -271,11 +271,11 @@ TEST_F(MainWindowTest, SaveAndOpenPieceFiles) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("kadenz.txt"));
     Load(kCadence);
-    // The first save proposes "file1" in the program folder.
+    // The first save proposes "Neues Stück" in the program folder.
     dialogs.fileAnswers.append(path);
     Action("Speichern1")->trigger();
     EXPECT_EQ(dialogs.fileDialogs.last(),
-              QDir(ProgramDir()).absolutePath() + QStringLiteral("|file1"));
+              QDir(ProgramDir()).absolutePath() + QStringLiteral("|Neues Stück"));
     EXPECT_FALSE(window->PieceModified());
     EXPECT_EQ(ReadLastFileName(ProgramDir() + QStringLiteral("zirkelon.ini")), path);
     // Cancelled dialogs say so.
@@ -618,9 +618,16 @@ TEST_F(MainWindowTest, CloseQueryGuardsUnsavedEdits) {
     ASSERT_EQ(dialogs.textDialogs.size(), 1);
     EXPECT_EQ(dialogs.textDialogs[0].caption, QStringLiteral("Beenden"));
     EXPECT_EQ(dialogs.fileDialogs.size(), 1);
+    EXPECT_EQ(startShown, 1) << "the start window came back while the main window stays";
     // Edits and OK: closed without saving. With the modulation window open the start window
     // stays away.
     modulationVisible = true;
+    dialogs.textAnswers.append({false, true, QString()});
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(startShown, 1);
+    // Without it, the start window comes back.
+    modulationVisible = false;
+    window->show();
     dialogs.textAnswers.append({false, true, QString()});
     EXPECT_TRUE(window->close());
     EXPECT_EQ(startShown, 2);

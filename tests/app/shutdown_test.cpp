@@ -72,20 +72,64 @@ TEST(DeleteTempFiles, DeletesOnlyAfterYes) {
     EXPECT_EQ(dialogs.questions.size(), 2);
 }
 
-TEST(CreateDesktopShortcut, WritesAnExecutableLauncherAndSaysSo) {
+TEST(CreateDesktopShortcut, WritesAnExecutableLauncherWithItsIconAndSaysSo) {
     QTemporaryDir dir;
     test::ScriptedDialogs dialogs;
-    CreateDesktopShortcut(dir.filePath(QStringLiteral("Schreibtisch")),
-                          QStringLiteral("/opt/zirkelon/zirkelon"), dialogs);
-    QFile entry(dir.filePath(QStringLiteral("Schreibtisch/Zirkelon.desktop")));
+    const QString desktop = dir.filePath(QStringLiteral("Schreibtisch"));
+    const QString own = dir.filePath(QStringLiteral("zirkelon-portabel"));
+    QDir().mkpath(desktop);
+    QDir().mkpath(own);
+    EXPECT_TRUE(
+        CreateDesktopShortcut(desktop, QStringLiteral("/opt/zirkelon/zirkelon"), own, dialogs));
+    QFile entry(desktop + QStringLiteral("/Zirkelon.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(entry.readAll());
     EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/zirkelon/zirkelon\"\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Icon=%1/zirkelon.png\n").arg(own)));
+    EXPECT_EQ(QImage(own + QStringLiteral("/zirkelon.png")).size(), QSize(256, 256));
     EXPECT_TRUE(entry.permissions() & QFileDevice::ExeOwner);
     EXPECT_EQ(dialogs.messages,
               QStringList{"Es wurde eine Verknüpfung auf dem Desktop erstellt.\rDiese können Sie "
                           "mit Klick auf die rechte Maustaste löschen."});
+}
+
+// No launcher, no message and no folder made: where the desktop folder is missing or is the
+// home folder, and for an installed copy, which has its menu entry.
+TEST(CreateDesktopShortcut, WritesNothingWhereNoLauncherBelongs) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("usr/bin")));
+    QDir().mkpath(dir.filePath(QStringLiteral("usr/share/applications")));
+    QFile menuEntry(
+        dir.filePath(QStringLiteral("usr/share/applications/de.zirkelon.Zirkelon.desktop")));
+    ASSERT_TRUE(menuEntry.open(QIODevice::WriteOnly));
+    menuEntry.close();
+    const QString desktop = dir.filePath(QStringLiteral("Schreibtisch"));
+    QDir().mkpath(desktop);
+    const QString portable = dir.filePath(QStringLiteral("portabel/zirkelon"));
+    struct Case {
+        const char* what;
+        QString desktop;
+        QString program;
+    };
+    const Case cases[] = {
+        {"an installed copy", desktop, dir.filePath(QStringLiteral("usr/bin/zirkelon"))},
+        {"no desktop folder", dir.filePath(QStringLiteral("kein Schreibtisch")), portable},
+        {"no desktop folder known", QString(), portable},
+        {"the home folder", QDir::homePath(), portable},
+    };
+    for (const Case& c : cases) {
+        test::ScriptedDialogs dialogs;
+        const QString icons = dir.filePath(QStringLiteral("bild"));
+        const QString launcher = c.desktop + QStringLiteral("/Zirkelon.desktop");
+        const bool there = QFileInfo::exists(launcher);
+        EXPECT_FALSE(CreateDesktopShortcut(c.desktop, c.program, icons, dialogs)) << c.what;
+        EXPECT_TRUE(dialogs.messages.isEmpty()) << c.what;
+        EXPECT_EQ(QFileInfo::exists(launcher), there) << c.what;
+        EXPECT_FALSE(QFileInfo::exists(icons)) << c.what;
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("kein Schreibtisch"))));
+    EXPECT_FALSE(QFileInfo::exists(desktop + QStringLiteral("/Zirkelon.desktop")));
 }
 
 TEST(CreateDesktopShortcut, TheLauncherPassesTheDesktopsOwnCheck) {
@@ -98,40 +142,16 @@ TEST(CreateDesktopShortcut, TheLauncherPassesTheDesktopsOwnCheck) {
                                 "/tmp/a$b`c\"d\\e%f/zirkelon"}) {
         QTemporaryDir dir;
         test::ScriptedDialogs dialogs;
-        CreateDesktopShortcut(dir.path(), QString::fromUtf8(program), dialogs);
+        const QString icons = dir.filePath(QStringLiteral("a\\b c"));
+        QDir().mkpath(icons);
+        ASSERT_TRUE(CreateDesktopShortcut(dir.path(), QString::fromUtf8(program), icons, dialogs));
         QProcess check;
         check.start(validate, {dir.filePath(QStringLiteral("Zirkelon.desktop"))});
         ASSERT_TRUE(check.waitForFinished(10000));
         const QString report = QString::fromUtf8(check.readAllStandardOutput());
         EXPECT_EQ(check.exitCode(), 0) << program << ": " << report.toStdString();
-        // Hints (two main categories: sound and education) are no faults.
-        EXPECT_FALSE(report.contains(QStringLiteral("error:"))) << report.toStdString();
-        EXPECT_FALSE(report.contains(QStringLiteral("warning:"))) << report.toStdString();
-    }
-}
-
-TEST(CreateDesktopShortcut, AnInstalledCopyGetsItsIconFromTheTheme) {
-    QTemporaryDir dir;
-    QDir().mkpath(dir.filePath(QStringLiteral("usr/bin")));
-    QDir().mkpath(dir.filePath(QStringLiteral("usr/share/applications")));
-    QFile menuEntry(
-        dir.filePath(QStringLiteral("usr/share/applications/de.zirkelon.Zirkelon.desktop")));
-    ASSERT_TRUE(menuEntry.open(QIODevice::WriteOnly));
-    menuEntry.close();
-    const std::pair<QString, bool> programs[] = {
-        {dir.filePath(QStringLiteral("usr/bin/zirkelon")), true},
-        {dir.filePath(QStringLiteral("portabel/zirkelon")), false},
-    };
-    for (const auto& [program, installed] : programs) {
-        test::ScriptedDialogs dialogs;
-        const QString desktop = dir.filePath(QStringLiteral("Schreibtisch"));
-        CreateDesktopShortcut(desktop, program, dialogs);
-        QFile entry(desktop + QStringLiteral("/Zirkelon.desktop"));
-        ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(entry.readAll());
-        EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"%1\"\n").arg(program)));
-        EXPECT_EQ(text.contains(QStringLiteral("Icon=de.zirkelon.Zirkelon\n")), installed)
-            << program.toStdString();
+        // Not even a hint (one main category).
+        EXPECT_TRUE(report.trimmed().isEmpty()) << report.toStdString();
     }
 }
 

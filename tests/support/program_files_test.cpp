@@ -79,6 +79,94 @@ TEST_F(ProgramFiles, AnInstalledCopyKeepsItsFilesInTheUsersDataFolder) {
     EXPECT_FALSE(IsInstalledCopy(portable));
 }
 
+// An installed copy follows the XDG base directories; a portable copy, a copy that cannot write
+// beside itself and every run with $ZIRKELON_HOME keep everything in one folder.
+TEST_F(ProgramFiles, TheFoldersOfEachKindOfCopy) {
+    const QString prefix = Path(QStringLiteral("usr"));
+    QDir().mkpath(prefix + QStringLiteral("/bin"));
+    QDir().mkpath(prefix + QStringLiteral("/share/applications"));
+    QFile entry(prefix + QStringLiteral("/share/applications/de.zirkelon.Zirkelon.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.close();
+    const QString portable = Path(QStringLiteral("portabel"));
+    QDir().mkpath(portable);
+    const QString installed = prefix + QStringLiteral("/bin");
+    const QString config = Path(QStringLiteral("konfig"));
+    const QString cache = Path(QStringLiteral("zwischen"));
+    const QString userData =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/';
+    const QString home = Path(QStringLiteral("heim")) + u'/';
+    struct Case {
+        const char* what;
+        QString zirkelonHome;
+        QString executableDir;
+        ProgramFolders folders;
+    };
+    const Case cases[] = {
+        {"installed", {}, installed, {userData, config + "/zirkelon/", cache + "/zirkelon/"}},
+        {"installed, with ZIRKELON_HOME", home, installed, {home, home, home}},
+        {"portable", {}, portable, {portable + u'/', portable + u'/', portable + u'/'}},
+        {"portable, with ZIRKELON_HOME", home, portable, {home, home, home}},
+        {"not writable", {}, Path(QStringLiteral("fehlt")), {userData, userData, userData}},
+    };
+    for (const Case& c : cases) {
+        const ProgramFolders folders =
+            ProgramFoldersFor(c.zirkelonHome, c.executableDir, config, cache);
+        EXPECT_EQ(folders.data, c.folders.data) << c.what;
+        EXPECT_EQ(folders.config, c.folders.config) << c.what;
+        EXPECT_EQ(folders.cache, c.folders.cache) << c.what;
+    }
+    // With ZIRKELON_HOME (as here) the folders of the running program are that one.
+    EXPECT_EQ(ConfigDir(), ProgramDir());
+    EXPECT_EQ(CacheDir(), ProgramDir());
+}
+
+// What an older version left in the data folder goes to the config and cache folders once,
+// without overwriting anything and without touching the user's own files.
+TEST_F(ProgramFiles, OlderFilesMoveToTheirFoldersWithNothingLost) {
+    const ProgramFolders folders{Path(QStringLiteral("daten/")), Path(QStringLiteral("konfig/")),
+                                 Path(QStringLiteral("zwischen/"))};
+    const auto put = [](const QString& path, const QByteArray& bytes) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    const auto read = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(fehlt)");
+    };
+    put(folders.data + "zirkelon.ini", "/home/anna/kadenz.txt\r\n");
+    put(folders.data + "zirkelon.in3", "alte Liste");
+    put(folders.data + "zirkelon.in4", "alt");
+    put(folders.config + "zirkelon.in4", "neu"); // already there: stays, and so does the old one
+    put(folders.data + "temp.wav", "RIFF");
+    put(folders.data + "wav/8o75o50/c264.wav", "Akkord");
+    put(folders.data + "wav/wav1.wav", "meine Aufnahme");
+    put(folders.data + "midi/midi1.mid", "MThd");
+    put(folders.data + "kadenz.txt", "ein Stück");
+
+    const QStringList moved = MoveOlderFiles(folders);
+    EXPECT_EQ(moved, (QStringList{"zirkelon.in3", "zirkelon.ini", "temp.wav", "wav/8o75o50"}));
+    EXPECT_EQ(read(folders.config + "zirkelon.ini"), "/home/anna/kadenz.txt\r\n");
+    EXPECT_EQ(read(folders.config + "zirkelon.in3"), "alte Liste");
+    EXPECT_EQ(read(folders.config + "zirkelon.in4"), "neu");
+    EXPECT_EQ(read(folders.data + "zirkelon.in4"), "alt");
+    EXPECT_EQ(read(folders.cache + "temp.wav"), "RIFF");
+    EXPECT_EQ(read(folders.cache + "wav/8o75o50/c264.wav"), "Akkord");
+    for (const char* stays : {"wav/wav1.wav", "midi/midi1.mid", "kadenz.txt"}) {
+        EXPECT_TRUE(QFile::exists(folders.data + stays)) << stays;
+    }
+    for (const char* gone : {"zirkelon.ini", "zirkelon.in3", "temp.wav", "wav/8o75o50"}) {
+        EXPECT_FALSE(QFileInfo::exists(folders.data + gone)) << gone;
+    }
+    // A second start finds nothing more to move; one folder for all moves nothing at all.
+    EXPECT_EQ(MoveOlderFiles(folders), QStringList{});
+    put(folders.data + "zirkelon.in1", "Verlauf");
+    EXPECT_TRUE(MoveOlderFiles({folders.data, folders.data, folders.data}).isEmpty());
+    EXPECT_TRUE(QFile::exists(folders.data + "zirkelon.in1"));
+}
+
 TEST_F(ProgramFiles, LinesEndWithCrLfAndAreReadAfterAnyLineEnd) {
     WriteTextLines(Path(QStringLiteral("a.txt")), {QStringLiteral("eins"), QStringLiteral("zwei")});
     EXPECT_EQ(Bytes(QStringLiteral("a.txt")), QByteArray("eins\r\nzwei\r\n"));

@@ -118,6 +118,23 @@ bool NeedsFonts(const QString& command) {
     return command == u"notation" || command == u"waveform" || command == u"drift";
 }
 
+bool OpensInWindow(const QStringList& args, QString& file) {
+    if (args.size() == 2 && args.first() == u"--" && !args.last().isEmpty()) {
+        file = args.last();
+        return true;
+    }
+    if (args.size() != 1 || args.first().isEmpty() || args.first().startsWith(u'-')) {
+        return false;
+    }
+    for (const Command& command : Commands()) {
+        if (command.name.section(u' ', 0, 0) == args.first()) {
+            return false; // "zirkelon play" without its file is a wrong call, not a file
+        }
+    }
+    file = args.first();
+    return true;
+}
+
 QString VersionText() {
     return QStringLiteral("Zirkelon %1 (Stand %2)\n")
         .arg(QLatin1String(kVersion), QLatin1String(kBuildDate));
@@ -129,6 +146,8 @@ QString HelpText() {
                        "\n"
                        "Aufruf:\n"
                        "  zirkelon                 startet das Programm mit seinen Fenstern\n"
+                       "  zirkelon DATEI           startet es und öffnet die Stückdatei oder\n"
+                       "                           Partitur DATEI\n"
                        "  zirkelon BEFEHL ...      arbeitet ohne Fenster auf der Kommandozeile\n"
                        "  zirkelon --help          zeigt diese Hilfe\n"
                        "  zirkelon BEFEHL --help   zeigt den Aufruf eines Befehls\n"

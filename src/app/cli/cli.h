@@ -38,6 +38,11 @@ int Run(const QStringList& args, Io& io);
 
 QString HelpText();
 
+// Whether the arguments name a file to open in the window ("zirkelon DATEI", or "zirkelon --
+// DATEI" for a name beginning with "-"), as the file manager starts the program: one argument
+// that is neither an option nor the first word of a command. The file is set then.
+bool OpensInWindow(const QStringList& args, QString& file);
+
 // Whether the command draws text into a picture (the notation, the waveform's caption). Fonts
 // need a GUI application, which such a command runs on the offscreen platform, so it needs no
 // display either.
