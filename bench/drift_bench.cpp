@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the comma-drift picture costs for long pieces: drawing must grow with the rows only until
 // they are denser than the pixels, and then stay flat.
 #include "app/cli/cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the pitch engine. The main figure is a piece of 10 000 eight-tone rows computed as
 // the pass does it: key changes round the circle of fifths, each chord snapped and raised, and the
 // texts of columns 3 and 4 written; it is reported as rows per second. Smaller benchmarks time a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a piece of 1000 rows as a MIDI file: the file from the last piece alone, with either
 // tuning method, and the whole "midi" command with the pass that computes the chords.
 #include "app/cli/cli.h"

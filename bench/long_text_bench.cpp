@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text readers on the longest texts a field or a file hands them: a tempo or pitch field
 // holds up to 32 767 characters, a pasted or loaded text 100 000 and more. Each benchmark reads
 // one adversarial text of the length given as its argument, so that a reader whose work grows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The computation pass over a long piece: every row a key change or an eight-tone chord, with
 // the columns written as the table shows them.
 #include "engine/key_scale.h"

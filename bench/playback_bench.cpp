@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wall time of one play of a one-chord piece through the sound server, as `zirkelon play` does it:
 // a fresh output, the chord (Dauer 6: 60 ms of sound), Drain, teardown. Besides the mean it
 // reports the slowest and the median play and how long a play takes beyond the sound itself

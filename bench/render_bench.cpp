@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the "render" command costs against writing the same last piece as a WAV file alone: the
 // command synthesises every chord once, so the two should take about the same time.
 #include "app/cli/cli.h"

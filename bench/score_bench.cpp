@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Importing MusicXML: a four-part chorale of about 80 rows read, cut into rows, written into the
 // table and computed as "Rechne" does; and a file of 120 such chorales (about 10 000 rows). And
 // the key search over chorales of 80, 400 and 2 000 rows.

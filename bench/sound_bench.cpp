@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the synthesis. The main figure is a 10-second chord of eight voices in the organ
 // spectrum (seven partials each), rendered as PlayChord renders it; it is reported as a multiple
 // of real time ("x_realtime"). For comparison: the literal definition (one sine per partial and

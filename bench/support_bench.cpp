@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the evaluator and the number conversions, the helpers every table cell passes
 // through.
 #include "support/evaluator.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds Zirkelon into BUILD_DIR (default: build). Extra arguments go to CMake's
 # configuration; BUILD_TARGET (default: everything) names the one target to build.
 set -euo pipefail

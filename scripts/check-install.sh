@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks Zirkelon as the system gets it: installs the built tree into a scratch folder and checks
 # the menu entry, the AppStream data, the manual page and the file type with the desktop's own
 # tools; builds the Debian package, checks it with lintian, installs it with apt-get (as root, or
@@ -144,6 +145,17 @@ outside=$(cd "$fresh" && find . \( -path ./.config -o -path ./.cache -o -path ./
     -path ./Schreibtisch \) -prune -o ! -type d -print)
 outside+=$(find "$fresh/Schreibtisch" -mindepth 1)
 [[ -z $outside ]] || fail "der erste Start schrieb außerhalb der XDG-Ordner: $outside"
+# With ZIRKELON_HOME everything stays in that folder, the libraries' caches and settings too.
+own="$scratch/eigen"
+other="$scratch/anderes-heim"
+mkdir -p "$other/Schreibtisch" "$other/.config"
+cp "$fresh/.config/user-dirs.dirs" "$other/.config/"
+(cd "$scratch" && env -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u XDG_DATA_HOME HOME="$other" \
+    ZIRKELON_HOME="$own" QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch/laufzeit" \
+    timeout 5 zirkelon >/dev/null 2>&1) || [[ $? == 124 ]] || fail "der Start mit ZIRKELON_HOME schlug fehl"
+[[ -n $(ls -A "$own") ]] || fail "mit ZIRKELON_HOME wurde nichts in $own geschrieben"
+outside=$(find "$other" ! -type d ! -path "$other/.config/user-dirs.dirs")
+[[ -z $outside ]] || fail "mit ZIRKELON_HOME schrieb das Programm außerhalb: $outside"
 
 echo "== Stückdateien auf dem Schreibtisch (xdg-mime)"
 # A piece file has any name: one as Zirkelon saves it (its timbre line first) and one written by

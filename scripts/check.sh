@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # From a bare Debian machine: installs what is missing, builds with warnings as errors and runs
 # every test. With --sanitize the same suite runs in a second build (build-asan) under
 # AddressSanitizer and UndefinedBehaviorSanitizer, compiled by clang: a second compiler's warnings,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renews the MusicXML round-trip scores in tests/data/exchange/musicxml/musescore/: writes some
 # built-in examples as MIDI files with the given Zirkelon (default: build/zirkelon; pitch bend, one
 # channel per voice) and lets MuseScore 3 convert them headless, as a real notation program makes

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Erneuert die Bilder des Benutzerhandbuchs (docs/images/): startfenster.png,
 # modulationsrechner.png und stimmungsliste.png. Das Programm läuft dafür auf einem eigenen,
 # unsichtbaren Bildschirm (Xvfb) mit Openbox als Fenstermanager, mit einem frischen Ordner für

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Zirkelon needs; does nothing when all are present. Uses sudo when
 # not run as root. With --start only what building and running the program needs (the quick first
 # start); without, also everything the tests, the benchmarks and the packaging checks use.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the CUPS scheduler with one raw queue, "zirkelon-test", for the printing tests, unless it
 # is already running with that queue. The queue's device is the backend in scripts/cups-backend,
 # which writes each job's bytes and title into a folder (default /tmp/zirkelon-print-capture)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts a PulseAudio server with one null sink ("zirkelon_null") for the sound tests, unless one
 # is already reachable. Works as root in a bare container without systemd or D-Bus. The server's
 # socket lies in $XDG_RUNTIME_DIR/pulse; the caller exports the same XDG_RUNTIME_DIR to the tests

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # From a bare Debian machine: installs what is missing, builds and starts Zirkelon. Without a
 # display it says so and writes the first example as a WAV file instead.
 set -euo pipefail

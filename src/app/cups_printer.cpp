@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cups_printer.h"
 
 #include <cups/cups.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/drift_window.h"
 
 #include "app/cli/cli_piece.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/input_dialog.h"
 
 #include "app/window_metrics.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/last_piece_waveform.h"
 
 #include "sound/synthesis.h"

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/cli.h"
 #include "app/desktop.h"
+#include "support/program_files.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -21,6 +23,7 @@ void Write(FILE* stream, const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    zk::KeepUserFoldersInZirkelonHome();
     if (argc == 1) {
         return zk::RunDesktop(argc, argv, QString());
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/widget_dialogs.h"
 
 #include "app/input_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/interval_analysis.h"
 
 #include "support/fractions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "exchange/musicxml_reader.h"
 
 #include "support/checked_math.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the parts of the Scala exchange share: the names and order of the twelve tones of a row,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing Scala files: a row of the temperament list, or the twelve pitches in force at a row of
 // a computed piece, as a scale and a keyboard mapping that play it on the MIDI keys.
 #include "exchange/scala_file.h"

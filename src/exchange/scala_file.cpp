@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Scala files: the scale (.scl) and the keyboard mapping (.kbm) by the format's rules,
 // each refusal naming the line.
 #include "exchange/scala_file.h"

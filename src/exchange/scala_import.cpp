@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Scala scale as a row of the temperament list: twelve tones an octave, laid onto the keys by
 // the mapping, rising from c to h, each keeping its own degree when the pass plays it.
 #include "exchange/scala_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rows of the temperament list made from Scala files: the code and the name a row may have, its
 // layout, and its place in the list.
 #include "exchange/scala_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "exchange/score_import.h"
 
 #include "exchange/musicxml_reader.h"

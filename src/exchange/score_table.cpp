@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "exchange/score_table.h"
 
 #include "piece/piece_table.h"

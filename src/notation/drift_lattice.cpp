@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notation/drift_lattice.h"
 
 #include "notation/drift_drawing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notation/drift_picture.h"
 
 #include "notation/drift_chart.h"

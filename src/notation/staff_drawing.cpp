@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notation/staff_drawing.h"
 
 #include "notation/notation_glyphs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notation/waveform_picture.h"
 
 #include "support/user_dialogs.h"

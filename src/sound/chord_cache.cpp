@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sound/chord_cache.h"
 
 #include "support/number_text.h"

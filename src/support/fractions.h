@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Fractions and powers on extended-precision reals: the bridge between computed frequency ratios

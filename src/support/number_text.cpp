@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/number_text.h"
 
 #include "support/checked_math.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/program_files.h"
 
 #include "support/ansi_codec.h"
@@ -14,6 +15,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -144,6 +146,22 @@ bool MoveIfFree(const QString& from, const QString& to) {
 }
 
 } // namespace
+
+void KeepUserFoldersInZirkelonHome() {
+    const QString home = qEnvironmentVariable("ZIRKELON_HOME");
+    if (home.isEmpty()) {
+        return;
+    }
+    const QString root = QDir(home).absolutePath();
+    const std::pair<const char*, const char*> folders[] = {
+        {"XDG_CONFIG_HOME", "/.config"},
+        {"XDG_CACHE_HOME", "/.cache"},
+        {"XDG_DATA_HOME", "/.local/share"},
+    };
+    for (const auto& [variable, folder] : folders) {
+        qputenv(variable, (root + QLatin1String(folder)).toLocal8Bit());
+    }
+}
 
 QString ConfigDir() {
     return ReadyFolders().config;

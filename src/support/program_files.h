@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QString>
@@ -44,6 +45,12 @@ QString ConfigDir();
 // The folder of the chord cache ("wav/…/") and "temp.wav". Created when missing; older files
 // are moved there as for ConfigDir().
 QString CacheDir();
+
+// A run with $ZIRKELON_HOME writes nothing outside that folder: this process's XDG folders (where
+// Qt keeps the file dialog's history and the libraries their caches, fontconfig's for one) are
+// pointed below it, to ".config", ".cache" and ".local/share". Without $ZIRKELON_HOME nothing
+// changes. Called first thing in main.
+void KeepUserFoldersInZirkelonHome();
 
 // Moves what an older version kept in `folders.data` to where it belongs now: the settings files
 // into `folders.config`, "temp.wav" and the chord cache's folders (the folders inside "wav/")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bash completion, run in a real bash as bash runs it: COMP_WORDS, COMP_CWORD, COMP_LINE and
 // COMP_POINT set, _zirkelon called, COMPREPLY read. The built program is on PATH, so the example
 // names come from it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/drift_window.h"
 #include "common/piece_rows.h"
 #include "common/scripted_dialogs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a user meets it: the main window with its menus, the examples and help texts,
 // sound going to a recording output and every dialog answered by a script.
 #include "app/example_library.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as a desktop program: the standard keys, "Speichern unter…", the user guide
 // and a file handed over on the command line.
 #include "app/main_window.h"

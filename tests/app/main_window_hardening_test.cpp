@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a user met in the window: saving an empty last piece asked for a file name first, an
 // example replaced unsaved edits without a question, and a long piece left another piece's notes
 // on screen.

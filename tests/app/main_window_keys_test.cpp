@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Rechnen|Tonarten automatisch setzen": the key column found for the whole piece, the question
 // before keys the user typed are replaced, the drift window and the report.
 #include "app/drift_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Datei|Öffnen" with MusicXML scores: the table, tempo and title they bring, the report, and
 // the question before unsaved edits are replaced.
 #include "app/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manual page: it describes every command and option the program has, and no other, and
 // formats without a warning.
 #include "command_line_synopsis.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/notation_window.h"
 
 #include "notation/notation_picture.h"

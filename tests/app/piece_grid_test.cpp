@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/piece_grid.h"
 #include "common/piece_rows.h"
 #include "common/warning_catcher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/main_window.h"
 #include "app/playback_input_gate.h"
 #include "common/piece_rows.h"

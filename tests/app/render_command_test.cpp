@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/cli.h"
 #include "app/example_library.h"
 #include "common/piece_rows.h"

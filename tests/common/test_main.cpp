@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared main of every test program: a QApplication on the offscreen platform and a fresh
 // program folder ($ZIRKELON_HOME), so that no test touches the user's files or needs a display.
 #include <QApplication>

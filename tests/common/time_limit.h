@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Time limits for the checks that a reader stays linear on a long input. They are set well

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/chord_notation.h"
 #include "engine/interval_analysis.h"
 #include "engine/temperaments.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/key_scale.h"
 #include "engine/temperaments.h"
 #include "support/program_files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI files played by a real synthesiser: FluidSynth renders them with the General MIDI
 // sound font TimGM6mb, and each tone's frequency is measured in the sound. A sound font's samples
 // are themselves a few cents out of tune, and FluidSynth computes pitch in whole cents; so every

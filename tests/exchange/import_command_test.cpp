@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "zirkelon import" and the piece commands reading a MusicXML score as their FILE.
 #include "app/cli/cli.h"
 #include "common/locale_guard.h"

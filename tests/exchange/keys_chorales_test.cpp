@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The automatic keys on chorale settings, judged from the frequencies "compute --tsv" gives for
 // the piece "import --keys auto" writes: pure chords wherever one just key can make them pure,
 // no held tone sliding by more than a comma, and the end on the pitch it began with.

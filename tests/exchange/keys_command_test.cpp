@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "zirkelon keys" and "--keys auto": the keys of a whole piece found on the command line, checked
 // through the frequencies "compute" gives for the piece written.
 #include "app/cli/cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "zirkelon midi": the options, the file it writes from the pass's chords, its messages.
 #include "exchange/midi_file.h"
 #include "exchange/piece_notes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI file writer on last pieces made by hand: the file's structure, its timing, the tones it
 // leaves out, both tuning methods' messages and arithmetic, and the all-or-nothing write.
 #include "exchange/midi_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pieces computed by the pass, written as MIDI files and read back: every note at its frequency to
 // 0.05 cent, at its time to the tick, with both tuning methods.
 #include "exchange/midi_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MusicXML reader on small scores written here: exact time from the cursor of each part,
 // measures aligned across parts, transposing instruments at sounding pitch, ties, what is left
 // out and counted, tempo, title and key signatures, both document kinds, and the documents it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The public MusicXML test suite (tests/data/exchange/musicxml/suite, MIT licence): every file
 // imports or is refused with a German message, and the files of the features Zirkelon plays give
 // exactly the rows recorded in suite-rows/ (derived from the scores by hand and by an independent

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "exchange/played_pieces.h"
 
 #include "app/cli/sound_command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "zirkelon scala import" and "zirkelon scala export": the list they change, the files they write,
 // and the refusals that leave everything as it was.
 #include "exchange/scala_file.h"

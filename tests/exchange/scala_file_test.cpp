@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scala files: the reader's rules and refusals, the keyboard mapping, the conversion into rows of
 // the temperament list and back, well-known temperaments against their published construction,
 // and the pitches in force at a row of a computed piece.

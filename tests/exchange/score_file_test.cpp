@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Score files on disk and compressed MusicXML (.mxl): which member of an archive is the score,
 // damaged archives, the limits that keep a hostile archive from unpacking into gigabytes, and
 // files that are no files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole scores through the import: chorales written for these tests, MusicXML that MuseScore made
 // of Zirkelon's own MIDI files, and every test-suite score computed by the pass in equal
 // temperament and in its key signatures.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "exchange/score_rows.h"
 
 #include "exchange/score_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The slicer on scores built here: a row for every stretch between two note boundaries with the
 // tones that sound through it, rests, crowded chords thinned to the table's eight slots, the key
 // column, and the properties every slicing must have, over generated scores.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Score rows as piece-table cells: German letters, octave registers, the octave digits a chord
 // can leave out, durations in 32nd notes and the key column.
 #include "exchange/score_table.h"

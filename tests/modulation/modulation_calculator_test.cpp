@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "modulation/modulation_calculator.h"
 
 #include "common/qt_printers.h"

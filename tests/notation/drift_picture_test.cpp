@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/locale_guard.h"
 #include "common/piece_rows.h"
 #include "engine/key_scale.h"

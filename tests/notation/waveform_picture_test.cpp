@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notation/waveform_picture.h"
 
 #include "common/scripted_dialogs.h"

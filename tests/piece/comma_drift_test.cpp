@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/piece_rows.h"
 #include "engine/interval_analysis.h"
 #include "engine/key_scale.h"

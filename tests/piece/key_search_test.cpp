@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/piece_rows.h"
 #include "common/qt_printers.h"
 #include "engine/key_scale.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop knows a piece file by its content, whatever its name: the type Zirkelon installs
 // for shared-mime-info (data/de.zirkelon.Zirkelon.xml), read by Qt's own mime database as the
 // desktop's file managers read it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/qt_printers.h"
 #include "common/time_limit.h"
 #include "piece/piece_table.h"

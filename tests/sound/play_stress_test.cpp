@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `zirkelon play` of a one-chord piece, many times in a row, through the sound server's null
 // sink: every run ends normally. Meanwhile the sink's volume keeps changing, so that the server
 // sends a change notice to every connected client at any moment, also while a program ends and

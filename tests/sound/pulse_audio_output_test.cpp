@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's sound server: chords played through PulseAudioOutput are recorded from the monitor
 // of the server's null sink (scripts/start-sound-server.sh) and compared with the synthesised
 // samples, and the recording's clock tells when each chord was heard.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random short texts built from the characters that matter to the parsers: no input may crash,
 // hang, leak an exception of the wrong kind, or produce a value that is not finite.
 #include "common/locale_guard.h"

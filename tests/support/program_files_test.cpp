@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/errors.h"
 #include "support/program_files.h"
 
@@ -119,6 +120,33 @@ TEST_F(ProgramFiles, TheFoldersOfEachKindOfCopy) {
     // With ZIRKELON_HOME (as here) the folders of the running program are that one.
     EXPECT_EQ(ConfigDir(), ProgramDir());
     EXPECT_EQ(CacheDir(), ProgramDir());
+}
+
+// With ZIRKELON_HOME the libraries' own settings and caches stay below it too.
+TEST_F(ProgramFiles, ZirkelonHomeHoldsTheXdgFoldersToo) {
+    const char* variables[] = {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"};
+    QList<QByteArray> before;
+    for (const char* variable : variables) {
+        before << qgetenv(variable);
+    }
+    qputenv("XDG_CONFIG_HOME", "/anderswo/.config");
+    KeepUserFoldersInZirkelonHome();
+    const QString root = QDir(m_dir.path()).absolutePath();
+    EXPECT_EQ(qEnvironmentVariable("XDG_CONFIG_HOME"), root + QStringLiteral("/.config"));
+    EXPECT_EQ(qEnvironmentVariable("XDG_CACHE_HOME"), root + QStringLiteral("/.cache"));
+    EXPECT_EQ(qEnvironmentVariable("XDG_DATA_HOME"), root + QStringLiteral("/.local/share"));
+    // Without it, nothing changes.
+    qputenv("ZIRKELON_HOME", QByteArray());
+    qputenv("XDG_CONFIG_HOME", "/anderswo/.config");
+    KeepUserFoldersInZirkelonHome();
+    EXPECT_EQ(qgetenv("XDG_CONFIG_HOME"), QByteArray("/anderswo/.config"));
+    for (int i = 0; i < 3; ++i) {
+        if (before[i].isNull()) {
+            qunsetenv(variables[i]);
+        } else {
+            qputenv(variables[i], before[i]);
+        }
+    }
 }
 
 // What an older version left in the data folder goes to the config and cache folders once,

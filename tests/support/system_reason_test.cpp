@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/errors.h"
 #include "support/program_files.h"
 #include "support/system_reason.h"

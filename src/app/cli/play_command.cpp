@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/cli.h"
 #include "app/cli/sound_command.h"
 #include "sound/pulse_audio_output.h"
