@@ -18,8 +18,8 @@
 #include "support/program_files.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
@@ -125,12 +125,31 @@ int RunDesktop(int argc, char* argv[], const QString& file) {
     main.installedGuide = QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/' +
                                           QStringLiteral(ZK_GUIDE_INSTALLED));
     main.builtGuide = QStringLiteral(ZK_GUIDE_BUILD);
-    main.showFile = [](const QString& path) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // xdg-open finds the desktop's viewer; it says by its exit status whether there was one.
+    main.showFile = [&main](const QString& path, const std::function<void()>& failed) {
+        auto* viewer = new QProcess(&main);
+        QObject::connect(viewer, &QProcess::finished, &main,
+                         [viewer, failed](int status, QProcess::ExitStatus exit) {
+                             viewer->deleteLater();
+                             if (status != 0 || exit != QProcess::NormalExit) {
+                                 failed();
+                             }
+                         });
+        QObject::connect(viewer, &QProcess::errorOccurred, &main,
+                         [viewer, failed](QProcess::ProcessError error) {
+                             if (error == QProcess::FailedToStart) {
+                                 viewer->deleteLater();
+                                 failed();
+                             }
+                         });
+        viewer->start(QStringLiteral("xdg-open"), {QUrl::fromLocalFile(path).toString()});
     };
     QApplication::setQuitOnLastWindowClosed(false); // the start window alone ends the program
-    start.show();
-    if (!file.isEmpty()) {
+    if (file.isEmpty()) {
+        start.show();
+    } else {
+        // As if "Akkorde erklingen lassen" had been chosen: the main window instead of the start
+        // window, which comes back when the main window closes.
         showMain();
         QTimer::singleShot(0, &main, [&main, file] { main.OpenFromCommandLine(file); });
     }

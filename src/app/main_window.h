@@ -106,8 +106,9 @@ public:
     // made. Set by the shell; the tests point them elsewhere.
     QString installedGuide;
     QString builtGuide;
-    // Shows a file in the desktop's own viewer; false when none could be started.
-    std::function<bool(const QString& path)> showFile;
+    // Shows a file in the desktop's own viewer; calls `failed`, at once or later, when there is
+    // none that shows it.
+    std::function<void(const QString& path, const std::function<void()>& failed)> showFile;
 
     // Set by the shell: the window switching and the start window's return.
     std::function<void()> showModulationWindow;

@@ -203,10 +203,15 @@ void MainWindow::BenutzerhandbuchClick() {
             QStringLiteral("Das Benutzerhandbuch ist nicht zu finden (\"%1\").").arg(guide));
         return;
     }
-    if (!showFile || !showFile(guide)) {
+    const auto failed = [this, guide] {
         m_dialogs.ShowMessage(QStringLiteral("Das Benutzerhandbuch \"%1\" ließ sich nicht "
                                              "anzeigen: Kein Programm zum Anzeigen gefunden.")
                                   .arg(guide));
+    };
+    if (showFile) {
+        showFile(guide, failed);
+    } else {
+        failed();
     }
 }
 

@@ -9,6 +9,13 @@
 
 namespace zk {
 
+namespace {
+
+// The editor's property that keeps the cell's text from before the editing.
+constexpr const char* kTextBeforeEditing = "zkTextBeforeEditing";
+
+} // namespace
+
 PieceTableModel::PieceTableModel(PieceTable& table, QObject* parent)
     : QAbstractTableModel(parent), m_table(table), m_rowCount(table.RowCount()) {
     connect(&m_table, &PieceTable::cellChanged, this, &PieceTableModel::OnCellChanged);
@@ -97,6 +104,8 @@ QWidget* PieceCellDelegate::createEditor(QWidget* parent, const QStyleOptionView
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
         auto* self = const_cast<PieceCellDelegate*>(this);
         connect(line, &QLineEdit::textEdited, self, [self, line] { emit self->commitData(line); });
+        // Every key goes into the table at once; Esc puts back what the cell held before.
+        line->setProperty(kTextBeforeEditing, index.data(Qt::EditRole));
     }
     return editor;
 }
@@ -106,6 +115,16 @@ bool PieceCellDelegate::eventFilter(QObject* editor, QEvent* event) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             return false;
+        }
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (key == Qt::Key_Escape && line != nullptr) {
+            const QVariant before = line->property(kTextBeforeEditing);
+            if (before.isValid() && line->text() != before.toString()) {
+                line->setText(before.toString());
+                emit commitData(line);
+            }
+            emit closeEditor(line, QAbstractItemDelegate::RevertModelCache);
+            return true;
         }
     }
     return QStyledItemDelegate::eventFilter(editor, event);

@@ -3,6 +3,7 @@
 // and a file handed over on the command line.
 #include "app/main_window.h"
 #include "app/piece_grid.h"
+#include "app/piece_table_model.h"
 #include "app/shutdown.h"
 #include "common/piece_rows.h"
 #include "common/recording_printer.h"
@@ -59,9 +60,8 @@ TEST_F(MainWindowDesktopTest, TheStandardKeysCarryOutTheirMenuItems) {
     QStringList shown;
     window->builtGuide = dir.filePath(QStringLiteral("benutzerhandbuch.html"));
     QFile(window->builtGuide).open(QIODevice::WriteOnly);
-    window->showFile = [&shown](const QString& path) {
+    window->showFile = [&shown](const QString& path, const std::function<void()>&) {
         shown << path;
-        return true;
     };
     struct Case {
         const char* keys;
@@ -106,14 +106,17 @@ TEST_F(MainWindowDesktopTest, EscEndsTheEditingOfACellBeforeItStops) {
     ShowActive();
     Dauernd()->setChecked(true);
     PieceGrid* grid = Grid();
-    const QModelIndex chord = grid->model()->index(1, PieceTable::kChordColumn);
+    const QModelIndex chord =
+        grid->model()->index(PieceTableModel::GridRow(1), PieceTable::kChordColumn);
     grid->setCurrentIndex(chord);
     grid->setFocus();
     static_cast<QAbstractItemView*>(grid)->edit(chord);
     ASSERT_TRUE(grid->IsEditing());
     auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
     ASSERT_NE(editor, nullptr);
-    editor->setText(QStringLiteral("dfa"));
+    // Typed, so that every key reaches the table as it does by hand.
+    QTest::keyClicks(editor, QStringLiteral("dfa"));
+    EXPECT_EQ(window->Table().Cell(PieceTable::kChordColumn, 1), QStringLiteral("dfa"));
     QTest::keyClick(editor, Qt::Key_Escape);
     EXPECT_FALSE(grid->IsEditing());
     EXPECT_EQ(window->Table().Cell(PieceTable::kChordColumn, 1), QStringLiteral("ceg"));
@@ -135,7 +138,8 @@ TEST_F(MainWindowDesktopTest, EscIsStopForThePlaybackGateUnlessACellIsEdited) {
     EXPECT_FALSE(window->IsStopClick(&elsewhere, esc)) << "a key for another window";
     EXPECT_FALSE(window->IsStopClick(window->windowHandle(), shiftEsc));
     EXPECT_FALSE(window->IsStopClick(window->windowHandle(), other));
-    const QModelIndex chord = Grid()->model()->index(1, PieceTable::kChordColumn);
+    const QModelIndex chord =
+        Grid()->model()->index(PieceTableModel::GridRow(1), PieceTable::kChordColumn);
     Grid()->setCurrentIndex(chord);
     static_cast<QAbstractItemView*>(Grid())->edit(chord);
     ASSERT_TRUE(Grid()->IsEditing());
@@ -143,6 +147,7 @@ TEST_F(MainWindowDesktopTest, EscIsStopForThePlaybackGateUnlessACellIsEdited) {
 }
 
 TEST_F(MainWindowDesktopTest, SaveAsProposesTheNameInTheFolderOfTheLastPiece) {
+    QFile::remove(ConfigDir() + QStringLiteral("zirkelon.ini")); // no piece saved or opened yet
     LoadPieceText(window->Table(), Row("c", "8", "ceg"));
     const QString first = dir.filePath(QStringLiteral("kadenz.txt"));
     const QString copy = dir.filePath(QStringLiteral("kadenz zwei"));
@@ -171,9 +176,11 @@ TEST_F(MainWindowDesktopTest, TheUserGuideIsShownOrItsAbsenceSaid) {
     window->installedGuide = installed;
     QStringList shown;
     bool viewerStarts = true;
-    window->showFile = [&](const QString& path) {
+    window->showFile = [&](const QString& path, const std::function<void()>& failed) {
         shown << path;
-        return viewerStarts;
+        if (!viewerStarts) {
+            failed();
+        }
     };
     // The build folder's copy is no installed one: the guide it made serves, else the installed.
     QFile(installed).open(QIODevice::WriteOnly);
