@@ -223,6 +223,8 @@ private:
     void SetPieceName(const QString& name);
     // Whether the table may be replaced: without unsaved edits, or when the user lets them go.
     bool MayReplaceTable();
+    // Asks for a file name, starting at `folder` with `name`, and saves the piece there.
+    void SavePieceAsked(const QString& folder, const QString& name);
     // Opens a piece file or imports a MusicXML score (with the key signatures' keys, the score's
     // tempo and title, and a message saying what the import did). Throws FileError or ScoreError;
     // the table is then unchanged.

@@ -162,9 +162,8 @@ void MainWindow::mitteltnig1Click() {
     });
 }
 
-void MainWindow::Speichern1Click() {
-    RunCommand([this] {
-        const auto [folder, name] = PieceDialogStart(kNewPieceName);
+void MainWindow::SavePieceAsked(const QString& folder, const QString& name) {
+    RunCommand([&] {
         const auto path = m_dialogs.AskSaveFileName(folder, name, kAllFilesFilter);
         if (!path) {
             m_dialogs.ShowMessage(QStringLiteral("Nicht gespeichert"));
@@ -176,21 +175,16 @@ void MainWindow::Speichern1Click() {
     });
 }
 
+void MainWindow::Speichern1Click() {
+    const auto [folder, name] = PieceDialogStart(kNewPieceName);
+    SavePieceAsked(folder, name);
+}
+
 void MainWindow::SpeichernUnterClick() {
-    RunCommand([this] {
-        // A new name in the folder of the piece last saved or opened: the piece's own name, or
-        // "Neues Stück" for a piece without one.
-        const QString folder = PieceDialogStart(QString()).first;
-        const QString name = m_pieceName.isEmpty() ? kNewPieceName : m_pieceName;
-        const auto path = m_dialogs.AskSaveFileName(folder, name, kAllFilesFilter);
-        if (!path) {
-            m_dialogs.ShowMessage(QStringLiteral("Nicht gespeichert"));
-            return;
-        }
-        SavePieceFile(*path, m_table, m_sound.timbre().overtoneTexts);
-        RememberPieceFile(*path);
-        m_pieceModified = false;
-    });
+    // A new name in the folder of the piece last saved or opened: the piece's own name, or
+    // "Neues Stück" for a piece without one.
+    SavePieceAsked(PieceDialogStart(QString()).first,
+                   m_pieceName.isEmpty() ? kNewPieceName : m_pieceName);
 }
 
 void MainWindow::BenutzerhandbuchClick() {

@@ -175,6 +175,8 @@ bool PulseAudioOutput::Connect() {
 }
 
 bool PulseAudioOutput::OpenStream() {
+    // Falling back to silence takes the mainloop down, which must not happen under its lock.
+    bool connected = false;
     {
         const MainloopLock lock(m_mainloop);
         pa_proplist* properties = pa_proplist_new();
@@ -182,10 +184,6 @@ bool PulseAudioOutput::OpenStream() {
         m_stream =
             pa_stream_new_with_proplist(m_context, "Akkorde", &kSampleSpec, nullptr, properties);
         pa_proplist_free(properties);
-        if (m_stream == nullptr) {
-            FallBackToSilence(QStringLiteral("das Ausgabegerät lässt sich nicht öffnen"));
-            return false;
-        }
         // The server splits the latency between its own buffer and the stream's and keeps it
         // low; the stream's clock is interpolated between its updates.
         pa_buffer_attr attr;
@@ -196,12 +194,16 @@ bool PulseAudioOutput::OpenStream() {
         attr.fragsize = static_cast<std::uint32_t>(-1);
         const auto flags = static_cast<pa_stream_flags_t>(
             PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
-        if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0) {
+        connected = m_stream != nullptr && pa_stream_connect_playback(m_stream, nullptr, &attr,
+                                                                      flags, nullptr, nullptr) >= 0;
+        if (!connected && m_stream != nullptr) {
             pa_stream_unref(m_stream);
             m_stream = nullptr;
-            FallBackToSilence(QStringLiteral("das Ausgabegerät lässt sich nicht öffnen"));
-            return false;
         }
+    }
+    if (!connected) {
+        FallBackToSilence(QStringLiteral("das Ausgabegerät lässt sich nicht öffnen"));
+        return false;
     }
     QElapsedTimer timer;
     timer.start();
