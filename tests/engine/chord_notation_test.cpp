@@ -22,6 +22,10 @@ TEST(RowFrequencies, ChordsInKeys) {
     };
     const Case cases[] = {
         {"c", "cegcegc", 440, {132, 165, 198, 264, 330, 396, 528}}, // each tone above the last
+        {"c", "cc", 440, {132, 264}},                               // the same tone: an octave up
+        {"c", "ccc", 440, {132, 264, 528}},                         //
+        {"c", "c1c", 440, {264, 528}},                              // above a written octave
+        {"c", "hc", 440, {247.5, 264}},                             // above, not an octave more
         {"c", "c1egc0eg", 440, {264, 330, 396, 132, 165, 198}},     // a digit is taken as written
         {"c", "c1c2e2*g2", 440, {264, 528, 633.6, 792}},            // c minor
         {"c", "e.c", 440, {165, 0, 132}},                           // after an empty slot: no raise

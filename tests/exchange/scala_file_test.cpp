@@ -521,6 +521,11 @@ TEST(SclImport, TheMappingPlacesDegreeZeroAndTheReference) {
     } cases[] = {
         // Without a mapping a keeps 440 Hz; equal temperament deviates nowhere.
         {"equal", equal, std::nullopt, {}},
+        // Nor with degree 0 on another key than c: c lies below the middle key then, and its
+        // degree counts down from there.
+        {"equal on d", equal, kbm(62, 69, "440.0"), {}},
+        {"equal on f", equal, kbm(65, 69, "440.0"), {}},
+        {"equal on a", equal, kbm(69, 69, "440.0"), {}},
         // A reference of 444 Hz on a raises every tone alike.
         {"equal at 444", equal, kbm(60, 69, "444.0"), Filled(Cents(444.0L / 440))},
         // The just scale with degree 0 on a (key 57) and a1 = 440 Hz: the program's a major.

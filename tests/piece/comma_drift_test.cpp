@@ -36,6 +36,29 @@ protected:
     test::RecordingPassHost host;
 };
 
+// Cents are folded into (-600, 600]: +600 stays, -600 becomes +600, a hair beyond either side
+// turns over.
+TEST(CentsWithinHalfOctave, FoldsIntoTheHalfOpenHalfOctave) {
+    const std::pair<long double, long double> cases[] = {
+        {0, 0},
+        {600, 600},
+        {-600, 600},
+        {600.001L, -599.999L},
+        {-599.999L, -599.999L},
+        {-600.001L, 599.999L},
+        {1200, 0},
+        {1800, 600},
+        {-1800, 600},
+        {2400.5L, 0.5L},
+        {-1199.5L, 0.5L},
+    };
+    for (const auto& [cents, folded] : cases) {
+        EXPECT_NEAR(static_cast<double>(CentsWithinHalfOctave(cents)), static_cast<double>(folded),
+                    1e-9)
+            << static_cast<double>(cents);
+    }
+}
+
 TEST(CommaCents, AreTheCommasOfTheirRatios) {
     EXPECT_NEAR(SyntonicCommaCents(), kSyntonic, 1e-9);
     EXPECT_NEAR(PythagoreanCommaCents(), kPythagorean, 1e-9);

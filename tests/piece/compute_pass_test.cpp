@@ -133,6 +133,20 @@ TEST_F(Pass, CentsAreMeasuredFromTheFirstKey) {
     EXPECT_EQ(table.Cell(PieceTable::kFrequencyColumn, 0), kFrequencyHeader);
 }
 
+// "Cent bezogen auf 1.Tonart" measures every row from the first key of the piece, also after
+// later key entries.
+TEST_F(Pass, CentsStayMeasuredFromTheFirstKeyAfterKeyChanges) {
+    table.SetDisplayMode(kModeCents);
+    Load(Row("c", "8", "ceg") + Row("g", "8", "ghd1") + Row("f", "8", "fac1"));
+    Run();
+    EXPECT_EQ(Frequencies(1), QStringLiteral("0 386,3 702 ")); // 1, 5/4, 3/2
+    // g 3/2, h 15/8, d1 9/4 from c; measured from g they would read "0 386,3 702".
+    EXPECT_EQ(Frequencies(2), QStringLiteral("702 1088,3 203,9 "));
+    // f is g's minor seventh 9/5, so 27/20 of c, a comma above the fourth: f 27/20, a 27/16,
+    // c1 81/40.
+    EXPECT_EQ(Frequencies(3), QStringLiteral("519,6 905,9 21,5 "));
+}
+
 TEST_F(Pass, KeyChangesDriftByACommaAndDauerndCarriesTheDriftOn) {
     // C - a - d - G - C: each key is pure in the one before, and C comes back a comma lower.
     Load(Row("c", "8", "c") + Row("a", "8", "c") + Row("d", "8", "c") + Row("g", "8", "c") +

@@ -137,6 +137,12 @@ TEST(Evaluate, ErrorsNameTheWholeExpression) {
         {"tan(Pi/2)*0+asn2", "tan(Pi/2)*0+asn2"}, // arcsine outside its domain
         {"acs1,5", "acs1,5"},                     //
         {"1E99999", "1E99999"},                   // beyond the extended range
+        // An operator with nothing on its left is refused ("+3" alone is the number +3).
+        {"*3", "*3"},   //
+        {"/2", "/2"},   //
+        {":4", ":4"},   //
+        {"^2", "^2"},   //
+        {"+-3", "+-3"}, // "+" and "3" around the minus: "+" is no number
     };
     for (const auto& [text, named] : cases) {
         if (QString::fromUtf8(text) == u"0^-1") {

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/checked_math.h"
 #include "support/errors.h"
 #include "support/fractions.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 #include <cmath>
 
@@ -61,6 +64,52 @@ TEST(ApproximateFraction, RecoversEverySmallFractionInLowestTerms) {
             ASSERT_EQ(result.fraction.den, q / g) << p << "/" << q;
         }
     }
+}
+
+// The one quotient that overflows in C++, INT_MIN / -1, never traps: either order ends with a
+// remainder of 0 and the divisor -1.
+TEST(GcdAndReduce, TheMostNegativeIntAndMinusOne) {
+    constexpr int kMin = std::numeric_limits<int>::min();
+    EXPECT_EQ(Gcd(kMin, -1), -1);
+    EXPECT_EQ(Gcd(-1, kMin), -1);
+    EXPECT_EQ(Gcd(kMin, kMin), kMin);
+    EXPECT_EQ(Gcd(kMin, 2), 2);
+}
+
+// Rounding to the nearest whole number sends exact halves to the even neighbour, on both sides
+// of zero; what does not fit a 64-bit integer is refused with the caller's message.
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
+    const std::pair<long double, long long> cases[] = {
+        {0.5L, 0},
+        {1.5L, 2},
+        {2.5L, 2},
+        {3.5L, 4},
+        {-0.5L, 0},
+        {-1.5L, -2},
+        {-2.5L, -2},
+        {2.4999L, 2},
+        {2.5001L, 3},
+        {-2.5001L, -3},
+        {7, 7},
+        {-7, -7},
+        {4503599627370497.5L, 4503599627370498},
+    };
+    for (const auto& [value, rounded] : cases) {
+        EXPECT_EQ(RoundHalfEven(value, QStringLiteral("zu groß")), rounded)
+            << static_cast<double>(value);
+    }
+    for (const long double value : {9223372036854775808.0L, -9223372036854777856.0L,
+                                    std::numeric_limits<long double>::infinity(),
+                                    std::numeric_limits<long double>::quiet_NaN()}) {
+        try {
+            (void)RoundHalfEven(value, QStringLiteral("zu groß"));
+            ADD_FAILURE() << static_cast<double>(value) << " was rounded";
+        } catch (const MathError& error) {
+            EXPECT_EQ(error.message(), QStringLiteral("zu groß"));
+        }
+    }
+    EXPECT_EQ(RoundHalfEven(-9223372036854775808.0L, QString()),
+              std::numeric_limits<long long>::min());
 }
 
 TEST(GcdAndReduce, WholeNumbersAndRealEuclid) {
