@@ -58,6 +58,29 @@ private:
     pa_threaded_mainloop* m_mainloop;
 };
 
+enum class Readiness { Pending, Ready, Failed };
+
+// Polls the state of a context or stream, read under the mainloop's lock by `state`, until it is
+// ready; false when it fails or the server has not answered within kStuckMs.
+template <typename State> bool AwaitReady(pa_threaded_mainloop* mainloop, State state) {
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        Readiness readiness = Readiness::Pending;
+        {
+            const MainloopLock lock(mainloop);
+            readiness = state();
+        }
+        if (readiness != Readiness::Pending) {
+            return readiness == Readiness::Ready;
+        }
+        if (timer.elapsed() > kStuckMs) {
+            return false;
+        }
+        QThread::msleep(kPollMs);
+    }
+}
+
 // Sets a flag for the lifetime of a waiting call.
 class WaitingScope {
 public:
@@ -155,23 +178,16 @@ bool PulseAudioOutput::Connect() {
         FallBackToSilence(QStringLiteral("kein Tonserver erreichbar"));
         return false;
     }
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        pa_context_state_t state = PA_CONTEXT_UNCONNECTED;
-        {
-            const MainloopLock lock(m_mainloop);
-            state = pa_context_get_state(m_context);
-        }
-        if (state == PA_CONTEXT_READY) {
-            return true;
-        }
-        if (!PA_CONTEXT_IS_GOOD(state) || timer.elapsed() > kStuckMs) {
-            FallBackToSilence(QStringLiteral("kein Tonserver erreichbar"));
-            return false;
-        }
-        QThread::msleep(kPollMs);
+    const bool ready = AwaitReady(m_mainloop, [this] {
+        const pa_context_state_t state = pa_context_get_state(m_context);
+        return state == PA_CONTEXT_READY   ? Readiness::Ready
+               : PA_CONTEXT_IS_GOOD(state) ? Readiness::Pending
+                                           : Readiness::Failed;
+    });
+    if (!ready) {
+        FallBackToSilence(QStringLiteral("kein Tonserver erreichbar"));
     }
+    return ready;
 }
 
 bool PulseAudioOutput::OpenStream() {
@@ -205,28 +221,21 @@ bool PulseAudioOutput::OpenStream() {
         FallBackToSilence(QStringLiteral("das Ausgabegerät lässt sich nicht öffnen"));
         return false;
     }
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        pa_stream_state_t state = PA_STREAM_UNCONNECTED;
-        {
-            const MainloopLock lock(m_mainloop);
-            state = pa_stream_get_state(m_stream);
-            if (state == PA_STREAM_READY) {
-                const pa_buffer_attr* granted = pa_stream_get_buffer_attr(m_stream);
-                m_targetBytes = granted != nullptr ? granted->tlength : BytesForMs(kBufferMs);
-            }
-        }
+    const bool ready = AwaitReady(m_mainloop, [this] {
+        const pa_stream_state_t state = pa_stream_get_state(m_stream);
         if (state == PA_STREAM_READY) {
-            m_writtenBytes = 0;
-            return true;
+            const pa_buffer_attr* granted = pa_stream_get_buffer_attr(m_stream);
+            m_targetBytes = granted != nullptr ? granted->tlength : BytesForMs(kBufferMs);
+            return Readiness::Ready;
         }
-        if (!PA_STREAM_IS_GOOD(state) || timer.elapsed() > kStuckMs) {
-            FallBackToSilence(QStringLiteral("das Ausgabegerät lässt sich nicht öffnen"));
-            return false;
-        }
-        QThread::msleep(kPollMs);
+        return PA_STREAM_IS_GOOD(state) ? Readiness::Pending : Readiness::Failed;
+    });
+    if (!ready) {
+        FallBackToSilence(QStringLiteral("das Ausgabegerät lässt sich nicht öffnen"));
+        return false;
     }
+    m_writtenBytes = 0;
+    return true;
 }
 
 void PulseAudioOutput::CloseStream() {

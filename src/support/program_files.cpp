@@ -15,6 +15,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 #include <fcntl.h>
@@ -109,12 +111,20 @@ ProgramFolders CurrentFolders() {
     return ProgramFoldersFor(qEnvironmentVariable("ZIRKELON_HOME"), ExecutableDir(), config, cache);
 }
 
-// The folders of this run, created, the older files moved once per run.
+// The folders of this run, created, the older files moved once per run. Asked for once per chord
+// played, so the folders are made only when they are new to this run (the environment that
+// names them can change, in the tests).
 ProgramFolders ReadyFolders() {
-    const ProgramFolders folders = CurrentFolders();
-    QDir().mkpath(folders.config);
-    QDir().mkpath(folders.cache);
+    static std::mutex mutex;
+    static std::optional<ProgramFolders> made;
     static bool moved = false;
+    const ProgramFolders folders = CurrentFolders();
+    const std::lock_guard lock(mutex);
+    if (made != folders) {
+        QDir().mkpath(folders.config);
+        QDir().mkpath(folders.cache);
+        made = folders;
+    }
     if (!moved && folders.config != folders.data) {
         moved = true;
         MoveOlderFiles(folders);

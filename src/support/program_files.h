@@ -30,6 +30,7 @@ struct ProgramFolders {
     QString data;
     QString config;
     QString cache;
+    bool operator==(const ProgramFolders&) const = default;
 };
 
 // The folders for a given $ZIRKELON_HOME, executable folder and the user's XDG config and cache

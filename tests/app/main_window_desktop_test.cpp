@@ -35,9 +35,6 @@ using test::Row;
 
 class MainWindowDesktopTest : public test::WindowTest {
 protected:
-    QAction* Action(const char* name) const {
-        return window->findChild<QAction*>(QString::fromLatin1(name));
-    }
     QCheckBox* Dauernd() const {
         return window->findChild<QCheckBox*>(QStringLiteral("CBdauernd"));
     }

@@ -24,9 +24,6 @@ namespace {
 
 class MainWindowHardening : public test::WindowTest {
 protected:
-    QAction* Action(const char* name) const {
-        return window->findChild<QAction*>(QString::fromLatin1(name));
-    }
     QString Chord(int row) const { return window->Table().Cell(PieceTable::kChordColumn, row); }
 };
 

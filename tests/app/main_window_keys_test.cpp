@@ -20,9 +20,6 @@ using test::Row;
 
 class MainWindowKeysTest : public test::WindowTest {
 protected:
-    QAction* Action(const char* name) const {
-        return window->findChild<QAction*>(QString::fromLatin1(name));
-    }
     QString Key(int row) const { return window->Table().Cell(PieceTable::kKeyColumn, row); }
 
     // The comma trap C - a - d - G - C with its common tones held; the user has typed "a" as the

@@ -31,9 +31,6 @@ protected:
     // left for the next test's dialogs.
     void TearDown() override { QFile::remove(LastPieceFileIni()); }
 
-    QAction* Action(const char* name) const {
-        return window->findChild<QAction*>(QString::fromLatin1(name));
-    }
     QString Cell(int column, int row) const { return window->Table().Cell(column, row); }
     QString Tempo() const {
         return window->findChild<QLineEdit*>(QStringLiteral("Eviertel"))->text();

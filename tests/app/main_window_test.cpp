@@ -43,9 +43,6 @@ class MainWindowTest : public test::WindowTest {
 protected:
     void Load(const QString& text) { LoadPieceText(window->Table(), text); }
     QString Cell(int column, int row) const { return window->Table().Cell(column, row); }
-    QAction* Action(const char* name) const {
-        return window->findChild<QAction*>(QString::fromLatin1(name));
-    }
     QAction* ActionByText(const QString& text) const {
         for (QAction* action : window->findChildren<QAction*>()) {
             if (action->text() == text) {

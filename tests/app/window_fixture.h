@@ -35,6 +35,11 @@ protected:
     ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
 
+    // The menu item or key action with this object name.
+    QAction* Action(const char* name) const {
+        return window->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
     // The menu item with this caption in the menu with this title.
     QAction* Item(const QString& menuTitle, const QString& caption) const {
         for (QAction* top : window->menuBar()->actions()) {
