@@ -85,7 +85,13 @@ QString TableToText(const PieceTable& table, int firstRow) {
         text += KeyField(table.Cell(0, row));
         text += FitWidth(table.Cell(1, row), kPieceColumnWidths[1]);
         text += FitWidth(table.Cell(2, row), kPieceColumnWidths[2]);
-        text += PadRight(table.Cell(3, row) + u' ', kPieceColumnWidths[3]);
+        // A blank after the frequencies keeps them apart from the intervals, unless they fill
+        // their field: then the blank would push the intervals one place on, and a full interval
+        // field would lose its last character on reading.
+        const QString frequencies = table.Cell(3, row);
+        text += frequencies.size() == kPieceColumnWidths[3]
+                    ? frequencies
+                    : PadRight(frequencies + u' ', kPieceColumnWidths[3]);
         text += table.Cell(4, row);
         text += QStringLiteral("\r\n");
     }

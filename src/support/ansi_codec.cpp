@@ -95,7 +95,9 @@ std::optional<QByteArray> EncodeWindows1252(const QString& text) {
 
 QString DecodeFileText(const QByteArray& bytes) {
     if (!IsAscii(bytes)) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // The byte order mark is dropped here, once: the decoder keeps it.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                      QStringDecoder::Flag::ConvertInitialBom);
         const QString text = utf8.decode(bytes);
         if (!utf8.hasError()) {
             return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
@@ -105,10 +107,18 @@ QString DecodeFileText(const QByteArray& bytes) {
 }
 
 QByteArray EncodeFileText(const QString& text) {
-    if (auto bytes = EncodeWindows1252(text)) {
+    // Windows-1252 only where the reading gives the text back: its bytes for "Ã¤" are the UTF-8
+    // of "ä", and those for "ï»¿" a byte order mark.
+    if (auto bytes = EncodeWindows1252(text); bytes && DecodeFileText(*bytes) == text) {
         return *bytes;
     }
-    return text.toUtf8();
+    // A text that begins with a byte order mark of its own keeps it behind the one the reading
+    // drops.
+    QByteArray utf8 = text.toUtf8();
+    if (text.startsWith(QChar(0xFEFF))) {
+        utf8.prepend("\xEF\xBB\xBF");
+    }
+    return utf8;
 }
 
 QByteArray EncodeCp850(const QString& text) {

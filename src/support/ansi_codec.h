@@ -21,8 +21,8 @@ std::optional<QByteArray> EncodeWindows1252(const QString& text);
 // UTF-8, everything else as Windows-1252. A UTF-8 byte order mark is dropped.
 QString DecodeFileText(const QByteArray& bytes);
 
-// Writing a text file: Windows-1252 when every character fits, otherwise UTF-8, so that no
-// character is ever lost.
+// Writing a text file: Windows-1252 when every character fits and the bytes read back as the
+// same text, otherwise UTF-8, so that no character is ever lost.
 QByteArray EncodeFileText(const QString& text);
 
 // CP850 (the DOS code page of printers), one byte per character. Windows-1252 characters without

@@ -254,6 +254,21 @@ TEST(TableToText, AKeyBeginningWithACaretKeepsItsRow) {
 // their fields can: a key of up to 5 characters (4 when it begins with "^", which a line may not
 // begin with), a duration of 5, a chord of 16, a column-3 text of 24 (the writer adds a blank),
 // a column-4 text of 125; no blanks at either end, which the reader trims.
+// A comment that fills the frequency field to the last place, followed by one that fills the
+// interval field: both come back whole, and the line is the 176 places of the five fields.
+TEST(TableToText, FullFrequencyAndIntervalFieldsComeBackWhole) {
+    PieceTable table;
+    table.SetCell(3, 1, QStringLiteral("Im 3. Akkord ist das d um"));
+    table.SetCell(4, 1, QString(124, u'k') + u'X');
+    ASSERT_EQ(table.Cell(3, 1).size(), 25);
+    const QString text = TableToText(table, 1);
+    EXPECT_EQ(text.indexOf(QStringLiteral("\r\n")), 176);
+    PieceTable reloaded;
+    LoadPieceText(reloaded, text);
+    EXPECT_EQ(reloaded.Cell(3, 1), table.Cell(3, 1));
+    EXPECT_EQ(reloaded.Cell(4, 1), table.Cell(4, 1));
+}
+
 TEST(PieceText, RandomTablesComeBackCellForCell) {
     std::mt19937 random(23);
     const auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -268,7 +283,7 @@ TEST(PieceText, RandomTablesComeBackCellForCell) {
         }
         return Trim(text);
     };
-    const int most[PieceTable::kColumnCount] = {5, 5, 16, 24, 125};
+    const int most[PieceTable::kColumnCount] = {5, 5, 16, 25, 125};
     int caretKeys = 0;
     for (int round = 0; round < 200; ++round) {
         PieceTable table;

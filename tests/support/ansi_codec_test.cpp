@@ -50,6 +50,34 @@ TEST(FileText, Utf8IsSniffedAndWindows1252IsTheDefault) {
     EXPECT_EQ(DecodeFileText(EncodeFileText(wide)), wide);
 }
 
+// Texts whose Windows-1252 bytes would be read as another text are written as UTF-8; every text
+// read from a file reads the same once the program has written it.
+TEST(FileText, WhatIsWrittenReadsBackAsTheSameText) {
+    const QChar mark(0xFEFF);
+    const struct {
+        QString text;
+        QByteArray bytes;
+    } cases[] = {
+        // One byte per character, as always.
+        {QStringLiteral("Grüße"), QByteArray("Gr\xFC\xDF"
+                                             "e")},
+        // "Ã¤" in Windows-1252 is the UTF-8 of "ä".
+        {QStringLiteral("Ã¤"), QByteArray("\xC3\x83\xC2\xA4")},
+        // "ï»¿" in Windows-1252 is a byte order mark.
+        {QStringLiteral("ï»¿Anfang"), QByteArray("\xC3\xAF\xC2\xBB\xC2\xBF"
+                                                 "Anfang")},
+        // A text beginning with a byte order mark of its own keeps it behind the one dropped.
+        {mark + QStringLiteral("Anfang"), QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF"
+                                                     "Anfang")},
+        {mark + QStringLiteral("ä"), QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xC3\xA4")},
+    };
+    for (const auto& c : cases) {
+        const QByteArray written = EncodeFileText(c.text);
+        EXPECT_EQ(written.toHex(' '), c.bytes.toHex(' ')) << c.text.toStdString();
+        EXPECT_EQ(DecodeFileText(written), c.text) << c.text.toStdString();
+    }
+}
+
 TEST(Cp850, UmlautsForThePrinter) {
     EXPECT_EQ(EncodeCp850(QStringLiteral("äöüßÄÖÜ")), QByteArray("\x84\x94\x81\xE1\x8E\x99\x9A"));
     EXPECT_EQ(EncodeCp850(QStringLiteral("a\f")), QByteArray("a\f"));
