@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # From a bare Debian machine: installs what is missing, builds with warnings as errors and runs
-# every test. With --sanitize the same suite runs in a second build (build-asan) under
-# AddressSanitizer and UndefinedBehaviorSanitizer, compiled by clang: a second compiler's warnings,
-# and it builds the unoptimised sanitizer code in two thirds of GCC's time. Both builds keep line
-# tables only (-g1): enough for the sanitizers' and a debugger's stack traces.
+# every test. With --sanitize the same suite runs in a second build (build-asan, made by
+# scripts/sanitizer-build.sh) under AddressSanitizer and UndefinedBehaviorSanitizer, and then
+# every fuzz program for a short while (scripts/fuzz.sh --ci). Both builds keep line tables only
+# (-g1): enough for the sanitizers' and a debugger's stack traces.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
@@ -13,11 +13,7 @@ scripts/setup-debian.sh
 git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 if [[ ${1:-} == --sanitize ]]; then
-    export BUILD_DIR=build-asan BUILD_TYPE=Debug CXX=clang++
-    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
-    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    scripts/build.sh -DZK_WERROR=ON -DZK_SANITIZE=ON -DBUILD_TESTING=ON -DZK_BENCHMARKS=OFF \
-        -DCMAKE_CXX_FLAGS_DEBUG=-g1
+    source scripts/sanitizer-build.sh
 else
     export BUILD_DIR=build
     # Everything, also where scripts/start.sh has set up the folder for the program alone.
@@ -40,3 +36,8 @@ if [[ ${1:-} == --sanitize ]]; then
     exclude=(--exclude-regex '^FluidSynthCheck[.]')
 fi
 ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$(nproc)" --timeout 300 "${exclude[@]}"
+
+# Every reader's fuzz program for a few seconds from the kept corpus, in the same build.
+if [[ ${1:-} == --sanitize ]]; then
+    scripts/fuzz.sh --ci 10
+fi
