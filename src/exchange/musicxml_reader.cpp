@@ -28,20 +28,34 @@ constexpr std::array<int, 12> kStepsOfSemitones = {0, 1, 1, 2, 2, 3, 3, 4, 5, 5,
 // A decimal written as MusicXML writes its durations and divisions ("4", "1.5", "-2"), as an exact
 // fraction; none for anything else or more digits than a 64-bit fraction holds.
 std::optional<Rational> DecimalRational(QStringView text) {
-    static const QRegularExpression decimal(
-        QStringLiteral("^([+-]?)([0-9]{1,12})(?:\\.([0-9]{0,6}))?$"));
+    // An XML Schema decimal: digits before or after the point or both (".5", "2.", "0.3333333").
+    static const QRegularExpression decimal(QStringLiteral("^([+-]?)([0-9]*)(?:\\.([0-9]*))?$"));
     const auto match = decimal.match(text.trimmed());
     if (!match.hasMatch()) {
         return std::nullopt;
     }
-    const QString fraction = match.captured(3);
+    QString whole = match.captured(2);
+    QString fraction = match.captured(3);
+    if (whole.isEmpty() && fraction.isEmpty()) {
+        return std::nullopt;
+    }
+    // Up to twelve places before the point, and eighteen in all: they fit the fraction's 64-bit
+    // terms.
+    while (whole.size() > 1 && whole.startsWith(u'0')) {
+        whole.remove(0, 1);
+    }
+    while (fraction.endsWith(u'0')) {
+        fraction.chop(1);
+    }
+    if (whole.size() > 12 || whole.size() + fraction.size() > 18) {
+        return std::nullopt;
+    }
     std::int64_t den = 1;
     for (qsizetype i = 0; i < fraction.size(); ++i) {
         den *= 10;
     }
-    const std::int64_t whole = match.captured(2).toLongLong();
     const std::int64_t part = fraction.isEmpty() ? 0 : fraction.toLongLong();
-    const std::int64_t num = whole * den + part;
+    const std::int64_t num = whole.toLongLong() * den + part;
     return Rational(match.captured(1) == u"-" ? -num : num, den);
 }
 

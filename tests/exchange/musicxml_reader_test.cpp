@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The MusicXML reader on small scores written here: exact time from the cursor of each part,
 // measures aligned across parts, transposing instruments at sounding pitch, ties, what is left
-// out and counted, tempo, title and key signatures, both document kinds, and the documents it
-// refuses or must read without harm.
+// out and counted, tempo, title and key signatures, both document kinds, the remarks it makes
+// about what it passes over, and the documents it refuses or must read without harm.
 #include "exchange/musicxml_reader.h"
 
 #include "common/locale_guard.h"
@@ -718,6 +718,14 @@ TEST(XmlMarks, TempoInQuartersPerMinute) {
         {"dotted beat", OnePart({Metronome("quarter", 1, "60") + Note("C4", 4)}), 90},
         {"half notes", OnePart({Metronome("half", 0, "40") + Note("C4", 4)}), 80},
         {"eighths", OnePart({Metronome("eighth", 0, "120") + Note("C4", 4)}), 60},
+        // A double-dotted quarter is 1 + 1/2 + 1/4 quarters: 40 of them are 70 quarters.
+        {"double-dotted beat", OnePart({Metronome("quarter", 2, "40") + Note("C4", 4)}), 70},
+        // 10 and 1000 quarters a minute are the slowest and the fastest tempo taken; beyond
+        // them a mark is passed over.
+        {"slowest", OnePart({SoundTempo("10") + Note("C4", 4)}), 10},
+        {"fastest", OnePart({SoundTempo("1000") + Note("C4", 4)}), 1000},
+        {"too slow", OnePart({SoundTempo("9.5") + Note("C4", 4)}), std::nullopt},
+        {"too fast", OnePart({SoundTempo("1000.5") + Note("C4", 4)}), std::nullopt},
         // The playback tempo speaks over a printed mark, even one that comes before it.
         {"sound over metronome",
          OnePart(
@@ -793,6 +801,10 @@ TEST(XmlKeys, TonicFromFifthsAndMode) {
         {"Bb clarinet in D", "<key><fifths>2</fifths></key>" + Transpose("-1", -2), "C"},
         // The same instrument written in C: sounding B flat.
         {"Bb clarinet in C", "<key><fifths>0</fifths></key>" + Transpose("-1", -2), "Bb"},
+        // The same clarinet with its transposition given for the first staff: still sounding C.
+        {"Bb clarinet, transposition of staff 1",
+         "<key><fifths>2</fifths></key>" + Transpose("-1", -2, 0, QStringLiteral(" number=\"1\"")),
+         "C"},
         // Alto saxophone written in F sharp minor: sounding A minor.
         {"Eb saxophone", "<key><fifths>3</fifths><mode>minor</mode></key>" + Transpose("-5", -9),
          "A"},
@@ -1123,6 +1135,90 @@ TEST(XmlRefusals, AScoreWithoutASoundingNote) {
         const QString message = Refusal(c.xml);
         EXPECT_TRUE(message.contains(QStringLiteral("keinen Ton"))) << message.toStdString();
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Remarks
+
+// A score that is read, with the notes it gives and a piece of each remark the reader makes.
+struct RemarkCase {
+    const char* what;
+    QByteArray xml;
+    QStringList notes;
+    QStringList remarks;
+};
+
+TEST(XmlRemarks, WhatCannotBeReadIsPassedOverAndSaid) {
+    const RemarkCase cases[] = {
+        // <divisions> of zero or below are passed over: the divisions before them stay, one a
+        // quarter at first.
+        {"zero divisions",
+         OnePart({QStringLiteral("<attributes><divisions>0</divisions></attributes>") +
+                  Note("C4", 2) + Note("D4", 1)}),
+         {"C4 0 2 p0 v1", "D4 2 3 p0 v1"},
+         {"<divisions>0</divisions>"}},
+        {"negative divisions",
+         OnePart({Divisions(2) + Note("C4", 2) +
+                  QStringLiteral("<attributes><divisions>-4</divisions></attributes>") +
+                  Note("D4", 1)}),
+         {"C4 0 1 p0 v1", "D4 1 3/2 p0 v1"},
+         {"<divisions>-4</divisions>"}},
+        // A negative backup and a note of negative length count as nothing: the backup goes
+        // nowhere (not forward), the note sounds nowhere and leaves the cursor where it is.
+        {"negative durations",
+         OnePart({Note("C4", 2) + Backup(-2) + Note("E4", -1) + Note("D4", 1)}),
+         {"C4 0 2 p0 v1", "D4 2 3 p0 v1"},
+         {"\"-2\"", "\"-1\""}},
+        // G9 is MIDI's highest key and C-1 its lowest; the tones beyond them are left out.
+        {"the MIDI keys' range",
+         OnePart({Note("G9", 1) + Note("G#9", 1) + Note("C-1", 1) + Note("B-2", 1)}),
+         {"G9 0 1 p0 v1", "C-1 2 3 p0 v1"},
+         {"2 Töne unter C-1 oder über G9"}},
+    };
+    for (const RemarkCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            const Score score = ReadMusicXml(c.xml);
+            EXPECT_EQ(NoteLines(score), c.notes);
+            ASSERT_EQ(score.warnings.size(), c.remarks.size())
+                << score.warnings.join(u'\n').toStdString();
+            for (qsizetype i = 0; i < c.remarks.size(); ++i) {
+                EXPECT_TRUE(score.warnings.at(i).contains(c.remarks.at(i)))
+                    << score.warnings.at(i).toStdString();
+            }
+        } catch (const Error& error) {
+            ADD_FAILURE() << "refused: " << error.message().toStdString();
+        }
+    }
+}
+
+// Durations are XML Schema decimals: the digits before the point may be left out, and there may
+// be more than six after it.
+TEST(XmlTime, DecimalsWithoutLeadingDigitOrWithManyPlacesAreDurations) {
+    // ".5" is half a division: an eighth at two divisions a quarter; "0.2500000" a 32nd.
+    const Score score = ReadMusicXml(
+        OnePart({Divisions(2) + Note("C4", QStringLiteral("1.5")) +
+                 Note("D4", QStringLiteral(".5")) + Note("E4", QStringLiteral("0.2500000"))}));
+    EXPECT_EQ(NoteLines(score),
+              (QStringList{"C4 0 3/4 p0 v1", "D4 3/4 1 p0 v1", "E4 1 9/8 p0 v1"}));
+    EXPECT_TRUE(score.warnings.isEmpty()) << score.warnings.join(u'\n').toStdString();
+}
+
+TEST(XmlRemarks, TwentyAreNamedAndTheRestSummedUp) {
+    // Twenty-five notes whose duration is no number: twenty remarks name their place, one more
+    // says that others were left out, and no further one follows.
+    QString measure = Note("C4", 1);
+    for (int i = 0; i < 25; ++i) {
+        measure += Note("D4", QStringLiteral("x"));
+    }
+    const Score score = ReadMusicXml(OnePart({measure}));
+    EXPECT_EQ(NoteLines(score), QStringList{"C4 0 1 p0 v1"});
+    ASSERT_EQ(score.warnings.size(), 21);
+    for (qsizetype i = 0; i < 20; ++i) {
+        EXPECT_TRUE(score.warnings.at(i).startsWith(QStringLiteral("Takt 1, Stimme \"Stimme 1\"")))
+            << score.warnings.at(i).toStdString();
+    }
+    EXPECT_EQ(score.warnings.last(), QStringLiteral("(weitere Hinweise ausgelassen)"));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Whole scores through the import: chorales written for these tests, MusicXML that MuseScore made
 // of Zirkelon's own MIDI files, and every test-suite score computed by the pass in equal
-// temperament and in its key signatures.
+// temperament and in its key signatures; the report of an import, the tempo field's value, and
+// which bytes are taken for a score.
 #include "exchange/score_rows.h"
 
 #include "app/cli/cli.h"
 #include "common/qt_printers.h"
 #include "exchange/score_file.h"
 #include "exchange/score_import.h"
+#include "exchange/score_table.h"
 #include "piece/compute_pass.h"
 #include "piece/piece_table.h"
 #include "piece/recording_pass_host.h"
@@ -226,7 +228,157 @@ TEST(SuiteComputed, InTheSignaturesKeysEveryToneStaysBesideItsTemperedPitch) {
     }
 }
 
+// ---------------------------------------------------------------- the report
+
+constexpr int C = 0, D = 1, E = 2, F = 3, G = 4, A = 5;
+
+SpelledPitch P(int step, int alter, int octave) {
+    return {step, alter, octave};
+}
+
+ScoreRow ReportRow(const Rational& length, const std::vector<SpelledPitch>& tones,
+                   const std::vector<SpelledPitch>& dropped = {}) {
+    ScoreRow row;
+    row.length = length;
+    for (const SpelledPitch& pitch : tones) {
+        row.tones.push_back({pitch, 0, QStringLiteral("1"), 0, 0});
+    }
+    for (const SpelledPitch& pitch : dropped) {
+        row.dropped.push_back({pitch, 0, QStringLiteral("1"), 0, 0});
+    }
+    return row;
+}
+
+QStringList Report(const std::vector<ScoreRow>& rows) {
+    ImportedScore imported;
+    imported.score.voiceCount = 4;
+    imported.rows = rows;
+    return ImportReport(imported, QStringLiteral("/noten/choral.musicxml"));
+}
+
+// A C major chord over three octaves with the doubled c1 left out: nine tones, eight played.
+ScoreRow CrowdedRow() {
+    return ReportRow(1,
+                     {P(C, 0, 3), P(E, 0, 3), P(G, 0, 3), P(C, 0, 4), P(E, 0, 4), P(G, 0, 4),
+                      P(C, 0, 5), P(E, 0, 5)},
+                     {P(C, 0, 4)});
+}
+
+// C#1 F#1 a#3 d#5 g#6 c#8: every tone needs its digit and its sharp, 17 letters in all.
+ScoreRow WideRow() {
+    return ReportRow(1, {P(C, 1, 1), P(F, 1, 1), P(A, 1, 3), P(D, 1, 5), P(G, 1, 6), P(C, 1, 8)});
+}
+
+TEST(ImportReport, NamesTwelveCrowdedRowsAndCountsTheOthers) {
+    const QString left = QStringLiteral(": 9 Töne klingen zugleich, Zirkelon spielt höchstens 8; "
+                                        "ausgelassen: c1");
+    for (const int crowded : {12, 13, 20}) {
+        SCOPED_TRACE(crowded);
+        const QStringList lines = Report(std::vector<ScoreRow>(crowded, CrowdedRow()));
+        EXPECT_EQ(lines.value(0),
+                  QStringLiteral("choral.musicxml: 4 Stimmen, %1 Zeilen").arg(crowded));
+        for (int row = 1; row <= crowded; ++row) {
+            EXPECT_EQ(lines.contains(QStringLiteral("Zeile %1").arg(row) + left), row <= 12) << row;
+        }
+        const QString more =
+            QStringLiteral("… und %1 weitere Zeilen mit mehr als acht Tönen.").arg(crowded - 12);
+        EXPECT_EQ(lines.contains(more), crowded > 12);
+        EXPECT_LE(lines.filter(QStringLiteral("… und")).size(), 1);
+    }
+}
+
+TEST(ImportReport, NamesTheCellsAPieceFileCuts) {
+    // C1 F1# a# d2# g3# c5# is 16 letters, exactly the chord field; eight fifteenths of a
+    // quarter are "64/15" 32nds, five letters, exactly the duration field. Neither is cut.
+    const ScoreRow fits = ReportRow(
+        Rational(8, 15), {P(C, 0, 1), P(F, 1, 1), P(A, 1, 3), P(D, 1, 5), P(G, 1, 6), P(C, 1, 8)});
+    ASSERT_EQ(ChordText(fits.tones), QStringLiteral("C1F1#a#d2#g3#c5#"));
+    ASSERT_EQ(DurationText(fits.length), QStringLiteral("64/15"));
+    const QStringList nothing = Report({fits, fits});
+    EXPECT_TRUE(nothing.filter(QStringLiteral("Zeichen")).isEmpty())
+        << nothing.join(u'\n').toStdString();
+
+    // A chord of 17 letters and a duration of six ("128/15") are named by their rows.
+    ScoreRow longer = fits;
+    longer.length = Rational(16, 15);
+    const QStringList named = Report({fits, WideRow(), longer});
+    EXPECT_TRUE(named.contains(QStringLiteral(
+        "Akkorde mit mehr als 16 Zeichen (eine Stückdatei kürzt sie, die Tabelle und die Befehle "
+        "nicht): Zeile 2")))
+        << named.join(u'\n').toStdString();
+    EXPECT_TRUE(named.contains(QStringLiteral(
+        "Dauern mit mehr als 5 Zeichen (eine Stückdatei kürzt sie, die Tabelle und die Befehle "
+        "nicht): Zeile 3")))
+        << named.join(u'\n').toStdString();
+}
+
+TEST(ImportReport, ListsTwelveRowsByNumberAndCountsTheOthers) {
+    const QString head = QStringLiteral("Akkorde mit mehr als 16 Zeichen (eine Stückdatei kürzt "
+                                        "sie, die Tabelle und die Befehle nicht): ");
+    const QString twelve = QStringLiteral("Zeilen 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12");
+    const struct {
+        int rows;
+        QString line;
+    } cases[] = {
+        {12, head + twelve},
+        {13, head + twelve + QStringLiteral(" und 1 weitere")},
+        {15, head + twelve + QStringLiteral(" und 3 weitere")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows);
+        const QStringList lines = Report(std::vector<ScoreRow>(c.rows, WideRow()));
+        EXPECT_TRUE(lines.contains(c.line)) << lines.join(u'\n').toStdString();
+    }
+}
+
+TEST(TempoFieldValue, IsTheNearestValueOfTheField) {
+    // Two and a half times the quarters a minute, to the nearest whole value.
+    const struct {
+        double quarterTempo;
+        int value;
+    } cases[] = {
+        {72, 180}, {66, 165}, {80, 200}, {100.3, 251}, {100.1, 250}, {50.3, 126}, {50.9, 127},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TempoFieldValue(c.quarterTempo), c.value) << c.quarterTempo;
+    }
+}
+
 // ---------------------------------------------------------------- files that are no piece
+
+TEST(IsScoreFileBytes, AnXmlDocumentOrAnArchiveIsAScore) {
+    const QByteArray score = "<?xml version=\"1.0\"?>\n<score-partwise/>\n";
+    const QString utf16 = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>");
+    QByteArray littleEndian = "\xFF\xFE";
+    QByteArray bigEndian = "\xFE\xFF";
+    for (const QChar c : utf16) {
+        littleEndian.append(static_cast<char>(c.unicode() & 0xFF)).append('\0');
+        bigEndian.append('\0').append(static_cast<char>(c.unicode() & 0xFF));
+    }
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        bool score;
+    } cases[] = {
+        {"declaration", score, true},
+        {"bare root", "<score-partwise version=\"4.0\"/>", true},
+        // Blank lines and blanks before the document, as some editors leave them.
+        {"line breaks first", "\r\n\r\n" + score, true},
+        {"unix line breaks and blanks first", "\n\t \n" + score, true},
+        {"UTF-8 byte order mark", "\xEF\xBB\xBF" + score, true},
+        {"UTF-16 little-endian", littleEndian, true},
+        {"UTF-16 big-endian", bigEndian, true},
+        {"zip archive", QByteArray("PK\x03\x04\x14\0\0\0", 8), true},
+        // Piece texts begin with their timbre line or a row.
+        {"piece text", "Klangfarbe 75 50 30 15 10 5\r\nc    8    ceg\r\n", false},
+        {"row first", "\r\nc    8    ceg\r\n", false},
+        {"blanks only", " \r\n\t", false},
+        {"empty", "", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsScoreFileBytes(c.bytes), c.score) << c.what;
+    }
+}
 
 TEST(LoadPieceOrScore, BinaryBytesAreNoPieceButACompressedScoreIsAScore) {
     std::mt19937 random(3000);

@@ -291,6 +291,10 @@ TEST(SliceKeys, GoIntoTheRowsWhereTheyTakeEffect) {
         {"in the opening rest",
          MakeScore({{"C4", 2, 4}}, 4, {{"F4", 1}}),
          {"0..2 F rest", "2..4 - C4"}},
+        // A signature where the first note begins, after an opening rest: the first row's too.
+        {"with the first note",
+         MakeScore({{"C4", 2, 4}}, 4, {{"F4", 2}}),
+         {"0..2 F rest", "2..4 - C4"}},
         // The first signature comes after the first note: the music begins in C.
         {"after the first note",
          MakeScore(four, 4, {{"D4", 2}}),
@@ -317,6 +321,10 @@ TEST(SliceKeys, GoIntoTheRowsWhereTheyTakeEffect) {
          {"0..1 G C4", "1..2 D D4", "2..3 - E4", "3..4 G F4"}},
         // A change in the last held chord has no row to go into.
         {"no row left", MakeScore({{"C4", 0, 4}}, 4, {{"Bb4", 0}, {"Eb4", 2}}), {"0..4 Bb C4"}},
+        // F sharp after F is a new tonic, though the letter stays.
+        {"same letter, another alteration",
+         MakeScore(four, 4, {{"F4", 0}, {"F#4", 2}, {"F4", 3}}),
+         {"0..1 F C4", "1..2 - D4", "2..3 F# E4", "3..4 F F4"}},
         // An enharmonic respelling is a new tonic.
         {"respelled",
          MakeScore(four, 4, {{"F#4", 0}, {"Gb4", 2}}),

@@ -53,6 +53,9 @@ TEST(ChordToneText, WritesTheOctaveRegisterOfThePitchModel) {
         {Pitch(B, -1, 1), "B1"},                         // B flat, contra octave
         {Pitch(G, 0, 9), "g6"},                          // MIDI's highest key
         {Pitch(C, 0, -1), "C3"},                         // MIDI's lowest key
+        {Pitch(C, 0, 12), "c9"},                         // the highest register a digit writes
+        {Pitch(C, 0, -7), "C9"},                         // the lowest
+        {Pitch(C, 0, 13), ""},   {Pitch(C, 0, -8), ""},  // beyond them nothing
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ChordToneText(c.pitch, true), QString::fromUtf8(c.text)) << c.text;
@@ -77,6 +80,11 @@ TEST(ChordText, LeavesOutOnlyTheDigitsTheRaisingMakesUp) {
         {Tones({Pitch(G, 0, 2), Pitch(D, 0, 3), Pitch(B, 0, 3), Pitch(G, 0, 4)}), "Gdhg"},
         {Tones({Pitch(E, 0, 2), Pitch(C, 0, 3)}), "Ec"},
         {Tones({Pitch(F, 1, 3), Pitch(D, 0, 4)}), "f#d"},
+        // A whole tone is made up by the raising as well.
+        {Tones({Pitch(C, 0, 4), Pitch(D, 0, 4)}), "c1d"},
+        {Tones({Pitch(B, 0, 3), Pitch(C, 1, 4)}), "hc#"},
+        // An open bass: g without a digit is already in the small octave, above C.
+        {Tones({Pitch(C, 0, 2), Pitch(G, 0, 3)}), "Cg"},
         // An octave is made up by one doubling.
         {Tones({Pitch(C, 0, 3), Pitch(C, 0, 4)}), "cc"},
         // More than an octave above the tone before needs the digit.
@@ -190,6 +198,11 @@ TEST(WriteScoreRows, FillsKeyDurationAndChordAndLeavesOneEmptyRow) {
     PieceTable table;
     table.SetRowCount(10);
     table.SetCell(PieceTable::kFrequencyColumn, 7, QStringLiteral("alt"));
+    // What an earlier piece left in the rows the score now fills goes with it: the rest has no
+    // key of its own, and no frequencies are computed yet.
+    table.SetCell(PieceTable::kKeyColumn, 2, QStringLiteral("d"));
+    table.SetCell(PieceTable::kFrequencyColumn, 3, QStringLiteral("220"));
+    table.SetCell(PieceTable::kIntervalColumn, 1, QStringLiteral("5:4"));
     WriteScoreRows(rows, ScoreKeyColumn::Signature, table);
     ASSERT_EQ(table.RowCount(), 5);
     const char* const expected[][3] = {{"e*", "8", "e*gb"}, {"", "4", ""}, {"a*", "16", "a*"}};
@@ -197,6 +210,12 @@ TEST(WriteScoreRows, FillsKeyDurationAndChordAndLeavesOneEmptyRow) {
         for (int column = 0; column < 3; ++column) {
             EXPECT_EQ(table.Cell(column, r + 1), QString::fromUtf8(expected[r][column]))
                 << "row " << r + 1 << " column " << column;
+        }
+    }
+    for (int r = 1; r <= 3; ++r) {
+        for (int column = PieceTable::kFrequencyColumn; column < PieceTable::kColumnCount;
+             ++column) {
+            EXPECT_TRUE(table.Cell(column, r).isEmpty()) << "row " << r << " column " << column;
         }
     }
     for (int column = 0; column < PieceTable::kColumnCount; ++column) {

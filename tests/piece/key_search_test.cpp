@@ -413,6 +413,80 @@ TEST_F(Keys, KeptEntriesStayAndTheSearchWorksAroundThem) {
     ExpectClaimsAsSounding();
 }
 
+TEST_F(Keys, AHeldToneSungByTwoVoicesMovesOnce) {
+    // F major, then D major kept: a1 rises from 440 Hz to 445.5, a comma, and is sung by two
+    // voices in the D major chord. It is one key of the keyboard, one moved tone, paid once.
+    Find(Row("c", "8", "f1a1c2") + Row("d", "8", "d1f1#a1a1"), Options(true, true));
+    EXPECT_EQ(KeyColumn(2), (QStringList{"c", "d"}));
+    ASSERT_EQ(result.movedTones.size(), 1U);
+    EXPECT_EQ(result.movedTones[0].row, 2);
+    EXPECT_EQ(result.movedTones[0].tone, u"a1"_qs);
+    EXPECT_NEAR(result.movedTones[0].cents, kComma, 0.01);
+    EXPECT_NEAR(static_cast<double>(Tone(2, 2)), 445.5, 1e-9);
+    EXPECT_NEAR(static_cast<double>(Tone(2, 3)), 445.5, 1e-9);
+    EXPECT_EQ(result.pureRows, 2);
+    EXPECT_NEAR(result.cost, 8 + 0.5 * kComma, 1e-3);
+}
+
+TEST_F(Keys, AKeptKeyThatLeavesAChordImpureIsNamedAsTheReason) {
+    // D minor kept in C: d-a is the wolf fifth 40/27, d-f the minor third 32/27; f, a-, d- and
+    // others would make it pure, but the entry stays.
+    Find(Row("c", "8", "ceg") + Row("c", "8", "dfa"), Options(true, true));
+    EXPECT_EQ(KeyColumn(2), (QStringList{"c", "c"}));
+    ASSERT_EQ(result.impureRows.size(), 1U);
+    EXPECT_EQ(result.impureRows[0],
+              (ImpureRow{2, 2, u"dfa"_qs, u"die behaltene Tonart lässt ihn unrein"_qs}));
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, AClosingRowInEqualTemperamentNamesNoFirstKey) {
+    // The last row in just intonation has the final bass, c1: the D major chord under "~" after
+    // it is played as written and says nothing of the key the piece begins in.
+    Find(Row("", "8", "c1e1g1") + Row("~", "8", "d1f1#a1"));
+    EXPECT_EQ(KeyColumn(2), (QStringList{"c", "~"}));
+    EXPECT_EQ(result.chordRows, 1);
+    EXPECT_EQ(result.pureRows, 1);
+    EXPECT_NEAR(static_cast<double>(Tone(1, 2)), 396, 1e-9);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, AKeptKeyOnARowOfItsOwnRemembersWhereTheHeldToneWasTuned) {
+    // The fourth e1-a1 is pure in C (330 and 440 Hz) and in D (334.125 and 445.5 Hz); D is kept
+    // on a row of its own, and a1 is held into the D major chord after it. Entering D already
+    // for the fourth holds a1 at 445.5 Hz; staying in C would move it a comma, or leave the end
+    // a comma low.
+    Find(Row("c", "8", "c1g1") + Row("", "8", "e1a1") + Row("d", "", "") + Row("", "8", "a1d2f2#"),
+         Options(false, true));
+    EXPECT_EQ(Key(3), u"d"_qs);
+    EXPECT_NE(Key(2), u""_qs);
+    EXPECT_EQ(Key(4), u""_qs);
+    EXPECT_TRUE(result.movedTones.empty());
+    EXPECT_NEAR(static_cast<double>(Tone(2, 1)), 445.5, 1e-9);
+    EXPECT_NEAR(static_cast<double>(Tone(4, 0)), 445.5, 1e-9);
+    EXPECT_NEAR(result.finalDrift, 0, 0.01);
+    EXPECT_NEAR(result.cost, 0.2, 1e-9);
+    ExpectClaimsAsSounding();
+}
+
+TEST_F(Keys, AFirstKeyThatLetsThePieceReturnBeatsACheaperOne) {
+    // The first entry (h) and the final bass (e) are the candidates for the first key. The F sharp
+    // minor chord is pure in h (a1 445.5, c#2 556.875 Hz) and has two impure intervals in e
+    // (a1 440, c#2 550 Hz). The kept h, e and c# lead to c# at 275 Hz from either first key:
+    // the c# of the scale of e, but a comma below the c# of h (278.4375 Hz). The piece can
+    // return from e, not from h, so h must not be the first key, though h would cost less: a
+    // pure first row and a comma of drift at the end against two impure intervals.
+    Find(Row("", "8", "f1#a1c2#") + Row("h", "8", "hd1#f1#") + Row("e", "8", "e1g1#h1") +
+             Row("c#", "8", "e1g1#c2#"),
+         Options(true, true));
+    EXPECT_NE(Key(1), u"h"_qs);
+    EXPECT_EQ(KeyColumn(4).mid(1), (QStringList{"h", "e", "c#"}));
+    EXPECT_FALSE(result.returnImpossible);
+    EXPECT_NEAR(result.finalDrift, 0, 0.01);
+    EXPECT_NEAR(static_cast<double>(Tone(1, 1)), 440, 1e-9);
+    EXPECT_NEAR(static_cast<double>(Tone(4, 2)), 550, 1e-9);
+    ExpectClaimsAsSounding();
+}
+
 TEST_F(Keys, AKeptKeyOnARowOfItsOwnDoesNotHideAMovedTone) {
     // D entered on a row of its own between two chords that hold c1: in D it would be c+1, so
     // the F major chord needs a key that has c1 at 264 Hz again (c-, f-, a-, d- from D).
