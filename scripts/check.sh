@@ -30,10 +30,11 @@ scripts/start-print-server.sh
 
 # Under the sanitizers FluidSynth's renderings of the MIDI files are left out: they check how
 # FluidSynth reads files whose writing the other MIDI tests check here too, and they take a
-# minute in this build. The ordinary run has them.
+# minute in this build. The ordinary run has them. So is the replay of the fuzz corpus, which the
+# fuzz programs replay in this build when they start.
 exclude=()
 if [[ ${1:-} == --sanitize ]]; then
-    exclude=(--exclude-regex '^FluidSynthCheck[.]')
+    exclude=(--exclude-regex '^(FluidSynthCheck[.]|Targets/FuzzCorpus[.])')
 fi
 ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$(nproc)" --timeout 300 "${exclude[@]}"
 

@@ -5,7 +5,8 @@
 #
 #   scripts/fuzz.sh TARGET SECONDS   one target for SECONDS from its kept corpus: inputs that reach
 #                                    new code join fuzz/corpus/TARGET, an input that breaks a check
-#                                    is kept in fuzz/crashes/TARGET (the test suite replays both)
+#                                    is kept in fuzz/crashes/TARGET (the test suite replays both);
+#                                    further arguments go to libFuzzer (-runs=1000000)
 #   scripts/fuzz.sh --ci SECONDS     every target for SECONDS, two at a time, the kept corpus left
 #                                    as it is; fails when one breaks, its input kept under
 #                                    build-asan/fuzz-findings/TARGET
@@ -20,7 +21,7 @@ root=$(pwd)
 build=build-asan
 
 usage() {
-    sed -n '5,14s/^# \{0,1\}//p' "$0" >&2
+    sed -n '5,15s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 
@@ -110,9 +111,10 @@ case ${1:-} in
     usage
     ;;
 *)
-    [[ $# -eq 2 ]] || usage
+    [[ $# -ge 2 ]] || usage
     target=$1
     seconds=$2
+    shift 2
     ensure_build
     if ! programs | grep -qx "$target"; then
         echo "Unbekanntes Ziel \"$target\"; möglich sind: $(programs | tr '\n' ' ')" >&2
@@ -120,6 +122,6 @@ case ${1:-} in
     fi
     mkdir -p "fuzz/corpus/$target" "fuzz/crashes/$target"
     run_target "$target" -max_total_time="$seconds" -artifact_prefix="fuzz/crashes/$target/" \
-        "fuzz/corpus/$target"
+        "$@" "fuzz/corpus/$target"
     ;;
 esac
