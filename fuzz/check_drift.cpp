@@ -7,14 +7,11 @@
 #include "app/cli/cli_piece.h"
 #include "engine/key_scale.h"
 #include "engine/temperaments.h"
-#include "exchange/score_import.h"
 #include "notation/drift_picture.h"
 #include "piece/comma_drift.h"
 #include "piece/compute_pass.h"
-#include "piece/piece_file.h"
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
-#include "support/errors.h"
 
 #include <QImage>
 
@@ -23,17 +20,12 @@
 namespace zk::fuzz {
 
 void CheckDrift(const QByteArray& input) {
-    if (IsScoreFileBytes(input)) {
-        return;
-    }
-    const QString text = InputText(input);
-    try {
-        CheckPieceFileText(text);
-    } catch (const FileError&) {
+    const std::optional<QString> text = PieceText(input);
+    if (!text) {
         return;
     }
     PieceTable table;
-    LoadPieceText(table, text);
+    LoadPieceText(table, *text);
     TemperamentList temperaments;
     TonartScale scale(&temperaments);
     PassSettings settings;

@@ -6,13 +6,11 @@
 #include "app/cli/cli_piece.h"
 #include "engine/key_scale.h"
 #include "engine/temperaments.h"
-#include "exchange/score_import.h"
 #include "piece/compute_pass.h"
 #include "piece/piece_file.h"
 #include "piece/piece_table.h"
 #include "piece/piece_text.h"
 #include "support/ansi_codec.h"
-#include "support/errors.h"
 
 #include <algorithm>
 
@@ -28,17 +26,12 @@ std::string Where(int column, int row, const QString& before, const QString& aft
 } // namespace
 
 void CheckPieceText(const QByteArray& input) {
-    if (IsScoreFileBytes(input)) {
-        return; // a score: the MusicXML target reads those
-    }
-    const QString text = InputText(input);
-    try {
-        CheckPieceFileText(text);
-    } catch (const FileError&) {
+    const std::optional<QString> text = PieceText(input);
+    if (!text) {
         return;
     }
     PieceTable table;
-    const TimbreTexts timbre = LoadPieceText(table, text).value_or(TimbreTextsFromLine({}));
+    const TimbreTexts timbre = LoadPieceText(table, *text).value_or(TimbreTextsFromLine({}));
 
     // Saved as a file holds it, bytes and all, and loaded again.
     const QByteArray saved = EncodeFileText(PieceFileText(table, timbre));

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -50,6 +51,9 @@ void PrepareFuzzing(int* argc, char*** argv);
 
 // The input as the program reads a file's text: UTF-8, else Windows-1252.
 QString InputText(const QByteArray& input);
+// The input as the text of a piece file; nothing for a score (the MusicXML target reads those)
+// and for bytes that are no text, which opening refuses.
+std::optional<QString> PieceText(const QByteArray& input);
 // The input cut at its first line breaks into `count` parts, the last part the rest (missing
 // parts are empty): a key and a chord, a scale and its operations.
 QStringList InputParts(const QByteArray& input, int count);

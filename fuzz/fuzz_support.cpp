@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fuzz_checks.h"
 
+#include "exchange/score_import.h"
+#include "piece/piece_file.h"
 #include "support/ansi_codec.h"
+#include "support/errors.h"
 #include "support/program_files.h"
 
 #include <QGuiApplication>
@@ -65,6 +68,19 @@ void PrepareFuzzing(int* argc, char*** argv) {
 
 QString InputText(const QByteArray& input) {
     return DecodeFileText(input);
+}
+
+std::optional<QString> PieceText(const QByteArray& input) {
+    if (IsScoreFileBytes(input)) {
+        return std::nullopt;
+    }
+    QString text = InputText(input);
+    try {
+        CheckPieceFileText(text);
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 QStringList InputParts(const QByteArray& input, int count) {
