@@ -22,13 +22,18 @@ long double FractionalPart(long double x) {
 
 long long RoundHalfEven(long double value, const QString& message) {
     // 2^63 is exactly representable; everything at or beyond it does not fit.
+    // The range is checked after rounding: 2^63 - 0.5 rounds up to 2^63.
     constexpr long double kLimit = 9223372036854775808.0L;
-    if (!std::isfinite(value) || value >= kLimit || value < -kLimit) {
+    if (!std::isfinite(value)) {
         throw MathError(message);
     }
     // nearbyint honours the current rounding mode, which the program never changes from
     // round-to-nearest-even.
-    return static_cast<long long>(std::nearbyint(value));
+    const long double rounded = std::nearbyint(value);
+    if (rounded >= kLimit || rounded < -kLimit) {
+        throw MathError(message);
+    }
+    return static_cast<long long>(rounded);
 }
 
 int Gcd(int a, int b) {

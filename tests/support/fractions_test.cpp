@@ -93,14 +93,20 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
         {7, 7},
         {-7, -7},
         {4503599627370497.5L, 4503599627370498},
+        // The largest whole numbers that fit, and the halves below them.
+        {9223372036854775807.0L, 9223372036854775807},
+        {9223372036854775806.5L, 9223372036854775806},
+        {-9223372036854775808.5L, std::numeric_limits<long long>::min()},
     };
     for (const auto& [value, rounded] : cases) {
         EXPECT_EQ(RoundHalfEven(value, QStringLiteral("zu groß")), rounded)
             << static_cast<double>(value);
     }
-    for (const long double value : {9223372036854775808.0L, -9223372036854777856.0L,
-                                    std::numeric_limits<long double>::infinity(),
-                                    std::numeric_limits<long double>::quiet_NaN()}) {
+    // 2^63 - 0.5 rounds to 2^63, which does not fit.
+    for (const long double value :
+         {9223372036854775808.0L, 9223372036854775807.5L, -9223372036854777856.0L,
+          std::numeric_limits<long double>::infinity(),
+          std::numeric_limits<long double>::quiet_NaN()}) {
         try {
             (void)RoundHalfEven(value, QStringLiteral("zu groß"));
             ADD_FAILURE() << static_cast<double>(value) << " was rounded";
