@@ -432,7 +432,7 @@ TEST(ExampleLibrary, HelpTextsLineForLine) {
          "     c         -> g (\"f\" ändert sich in \"fis\", \"a\" in \"a+\") ->d (\"c\" ändert "
          "sich in \"c+\")"},
         {"Anleitung", "Anleitung", 64, 63,
-         std::string(50, ' ') + "zwei Quinten und eine Terz hoch."},
+         std::string(50, ' ').append("zwei Quinten und eine Terz hoch.")},
         {"Tonbezeichnungen", "Tonbezeichnungen: siehe Beispiel \"Tonleiter\"", 20, 3,
          "                   Pyth. Komma            Komma,Hochkomma"},
         {"Intervallbezeichnungen", "Intervalle", 16, 6, "          Quart   = q  (4/3)"},
