@@ -49,8 +49,8 @@ void CheckCommaSteps(const QString& scale, CountedMessages& dialogs) {
     ListHistory history;
     ModulationCalculator calculator(dialogs, history);
     const int messages = dialogs.count;
-    const QString own = calculator.Apply(ModulationOp::CommaDown,
-                                         calculator.Apply(ModulationOp::CommaUp, scale));
+    const QString own =
+        calculator.Apply(ModulationOp::CommaDown, calculator.Apply(ModulationOp::CommaUp, scale));
     const QString up = calculator.Apply(ModulationOp::CommaUp, own);
     const QString down = calculator.Apply(ModulationOp::CommaDown, up);
     const QString upAgain = calculator.Apply(ModulationOp::CommaUp, down);
